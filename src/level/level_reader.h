@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "level/level_image.h"
+#include "level/level_report.h"
+
+enum class read_result { accepted, rejected };
+
+// Recognises the map's shape and fills `image` (which must be empty) with
+// owned copies of its tileset (or the default tileset), its metadata chunks
+// and its map data, reporting what it finds. Nothing outside `input` is read.
+// On rejection the image stays empty.
+read_result level_read(level_image& image, std::span<const std::uint8_t> input, report_sink& report);
+
+// Walks the metadata block that starts at `block` and appends a copy of each
+// record to the image's chunk list. The walk is bounded by `limit`, the bytes
+// from `block` to the end of the input (at least 8). Returns false when it
+// stopped at a damaged record.
+bool level_read_chunks(level_image& image, const std::uint8_t* block, std::int64_t limit, report_sink& report);

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "level/level_image.h"
+#include "level/level_report.h"
+#include "support/replacement_file.h"
+#include "support/status.h"
+
+// Writes the image in the extended shape to `target`, replacing it only once
+// the whole new file is safely on disk. Sizes the format cannot describe are
+// refused before anything is printed or opened for writing. Patches the
+// tileset header in the image.
+status level_write(level_image& image, const char* target, report_sink& report);
+
+// Checks the sizes, then writes the extended-shape bytes to `out`, reporting
+// each part.
+status level_write_to(level_image& image, byte_sink& out, report_sink& report);

@@ -1,0 +1,193 @@
+// Whole edits through the built tool: what it writes, what it prints, and that
+// a failed write leaves the target as it was.
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <regex>
+
+#include <gtest/gtest.h>
+
+#include "level/default_tileset.h"
+#include "map_builder.h"
+#include "tool_runner.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> report_of(const run_result& r) {
+  std::vector<std::string> lines = r.out_lines();
+  EXPECT_FALSE(lines.empty());
+  EXPECT_TRUE(!lines.empty() && std::regex_match(lines[0], std::regex(banner_pattern())));
+  if (!lines.empty()) lines.erase(lines.begin());
+  return lines;
+}
+
+bytes converted_plain(const bytes& map, const std::vector<chunk>& chunks) {
+  bytes tileset(default_tileset.begin(), default_tileset.end());
+  tileset.resize(49720);
+  const bytes block = elvl_block(chunks);
+  put_u16(tileset, 6, 49720);
+  put_u32(tileset, 2, static_cast<std::uint32_t>(49720 + block.size()));
+  return concat({tileset, block, map});
+}
+
+TEST(Edit, ConvertsEachShapeByteForByte) {
+  struct shape_case {
+    std::string name;
+    bytes input;
+    std::vector<std::string> lines;
+    bytes output;
+  };
+  const bytes ext = extended_map(bitmap(58), {{"ATTR", text_bytes("by me")}, {"REGN", bytes(6, 0), {4, 4}}}, tile_entries(3), {0xFE, 0xED});
+  const std::vector<shape_case> cases = {
+      {"plain",
+       tile_entries(1),
+       {"inserting default tileset", "patching bmp header", "writing bmp tileset: 49720 bytes 304x160 8bpp compression:'none'",
+        "writing elvl: 12 + 0 bytes 0 chunks", "writing map: 4 bytes 1 tiles"},
+       converted_plain(tile_entries(1), {})},
+      {"tileset",
+       concat({bitmap(57, {.width = 5, .height = 3, .bpp = 4, .compression = 2}), tile_entries(2), text_bytes("xy")}),
+       {"patching bmp header", "writing bmp tileset: 60 bytes 5x3 4bpp compression:'rle4'", "writing elvl: 12 + 0 bytes 0 chunks",
+        "writing map: 10 bytes 2 tiles"},
+       extended_map(bitmap(57, {.width = 5, .height = 3, .bpp = 4, .compression = 2}), {}, concat({tile_entries(2), text_bytes("xy")}))},
+      {"extended",
+       ext,
+       {"metadata: type:'elvl' size:44 maxsize:" + std::to_string(ext.size() - 60), "chunk 0: type:'ATTR' size:5/8 data:'by me'",
+        "chunk 1: type:'REGN' size:6/8", "patching bmp header", "writing bmp tileset: 60 bytes 16x16 8bpp compression:'none'",
+        "writing elvl: 12 + 32 bytes 2 chunks", "writing chunk: type:'ATTR' size:5/8", "writing chunk: type:'REGN' size:6/8",
+        "writing map: 12 bytes 3 tiles"},
+       ext},
+  };
+  for (const shape_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    temp_folder folder;
+    const std::string map = folder.path("map.lvl");
+    write_file(map, c.input);
+    const run_result r = run_tool({map});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(report_of(r), c.lines);
+    EXPECT_EQ(read_file(map), c.output);
+    EXPECT_EQ(folder.entries(), std::vector<std::string>{"map.lvl"});
+
+    // Its own output, rewritten, comes back unchanged.
+    const run_result again = run_tool({map, "ATTR"});
+    EXPECT_EQ(again.status, 0);
+    EXPECT_EQ(read_file(map), c.output);
+  }
+}
+
+TEST(Edit, InsertsTheRawFileAsTheLastChunk) {
+  temp_folder folder;
+  const std::string map = folder.path("smallmap.lvl"), msg = folder.path("msg.txt");
+  write_file(map, tile_entries(2));
+  write_file(msg, text_bytes("hello!!"));
+  const run_result r = run_tool({map, "ATTR", msg, "ignored", "too"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(report_of(r), (std::vector<std::string>{"inserting default tileset", "patching bmp header",
+                                                    "writing bmp tileset: 49720 bytes 304x160 8bpp compression:'none'",
+                                                    "writing elvl: 12 + 16 bytes 1 chunks", "writing chunk: type:'ATTR' size:7/8",
+                                                    "writing map: 8 bytes 2 tiles"}));
+  EXPECT_EQ(read_file(map), converted_plain(tile_entries(2), {{"ATTR", text_bytes("hello!!")}}));
+
+  // A second chunk of the same type goes after the first; the reader shows both.
+  write_file(msg, text_bytes("second"));
+  const run_result second = run_tool({map, "ATTR", msg});
+  EXPECT_EQ(second.status, 0);
+  const std::vector<std::string> lines = report_of(second);
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[0], "metadata: type:'elvl' size:28 maxsize:36");
+  EXPECT_EQ(lines[1], "chunk 0: type:'ATTR' size:7/8 data:'hello!!'");
+  EXPECT_EQ(read_file(map),
+            converted_plain(tile_entries(2), {{"ATTR", text_bytes("hello!!")}, {"ATTR", text_bytes("second")}}));
+}
+
+TEST(Edit, TheTargetMayBeItsOwnRawFile) {
+  temp_folder folder;
+  const std::string map = folder.path("self.lvl");
+  write_file(map, tile_entries(1));
+  const run_result r = run_tool({map, "SELF", map});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(read_file(map), converted_plain(tile_entries(1), {{"SELF", tile_entries(1)}}));
+}
+
+TEST(Edit, RejectedTargetIsLeftAlone) {
+  temp_folder folder;
+  const std::string map = folder.path("tiny.lvl");
+  write_file(map, text_bytes("BM!"));
+  const run_result r = run_tool({map});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(report_of(r), std::vector<std::string>{"not a tarvex map file"});
+  EXPECT_EQ(read_file(map), text_bytes("BM!"));
+}
+
+TEST(Edit, RefusedSizesWriteNothing) {
+  temp_folder folder;
+  const std::string map = folder.path("wide.lvl");
+  const bytes input = concat({bitmap(65533), tile_entries(1)});
+  write_file(map, input);
+  const run_result r = run_tool({map});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(report_of(r).empty());
+  EXPECT_EQ(r.err, "mapgraft: cannot write '" + map +
+                       "': the tileset bitmap takes 65536 bytes, more than the 65532 that the metadata offset can hold\n");
+  EXPECT_EQ(read_file(map), input);
+  EXPECT_EQ(folder.entries(), std::vector<std::string>{"wide.lvl"});
+}
+
+TEST(Edit, AFailedWriteLeavesTheTargetAndNoTemporaryFile) {
+  if (!tool_is_native()) GTEST_SKIP() << "process limits do not reach an emulated tool";
+  temp_folder folder;
+  const std::string map = folder.path("map.lvl"), raw = folder.path("big.dat");
+  const bytes input = tile_entries(64);
+  write_file(map, input);
+  write_file(raw, bytes(200000, 0x5A));
+  run_options options;
+  options.file_size_limit = 100000;
+  options.ignore_sigxfsz = true;
+  const run_result r = run_tool({map, "BLOB", raw}, options);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "mapgraft: cannot write '" + map + "': File too large\n");
+  const std::vector<std::string> lines = report_of(r);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back(), "writing chunk: type:'BLOB' size:200000/200000");
+  EXPECT_EQ(read_file(map), input);
+  EXPECT_EQ(folder.entries(), (std::vector<std::string>{"big.dat", "map.lvl"}));
+}
+
+TEST(Edit, KeepsPermissionsAndSymbolicLinks) {
+  if (!tool_is_native()) GTEST_SKIP() << "POSIX permissions and links";
+  temp_folder folder;
+  fs::create_directory(folder.path("maps"));
+  const std::string real = folder.path("maps/real.lvl"), link = folder.path("link.lvl");
+  write_file(real, tile_entries(1));
+  chmod(real.c_str(), 0640);
+  fs::create_symlink("maps/real.lvl", link);
+  const run_result r = run_tool({link});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(fs::read_symlink(link), "maps/real.lvl");
+  EXPECT_EQ(read_file(real), converted_plain(tile_entries(1), {}));
+  struct stat info {};
+  ASSERT_EQ(stat(real.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0640u);
+  EXPECT_EQ(folder.entries(), (std::vector<std::string>{"link.lvl", "maps"}));
+}
+
+TEST(Edit, AnUnwritableTargetIsRefusedBeforeTheWriterStarts) {
+  if (!tool_is_native() || geteuid() == 0) GTEST_SKIP() << "needs an unprivileged native run";
+  temp_folder folder;
+  const std::string map = folder.path("locked.lvl");
+  write_file(map, tile_entries(1));
+  chmod(map.c_str(), 0444);
+  const run_result r = run_tool({map});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(report_of(r), std::vector<std::string>{"inserting default tileset"});
+  EXPECT_EQ(r.err, "mapgraft: cannot write '" + map + "': Permission denied\n");
+  EXPECT_EQ(read_file(map), tile_entries(1));
+}
+
+}  // namespace

@@ -1,0 +1,37 @@
+#pragma once
+
+// Runs the built tool as a separate process, the way a user would. The
+// environment variable MAPGRAFT_UNDER_TEST may name another command to run
+// instead (for example "wine /path/mapgraft.exe"), words separated by spaces.
+
+#include <sys/types.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+struct run_options {
+  std::string argv0;                 // the name the tool is invoked as; empty: its path
+  bool no_arguments_at_all = false;  // start it with an empty argument vector
+  long file_size_limit = -1;         // RLIMIT_FSIZE in bytes
+  long address_space_limit = -1;     // RLIMIT_AS in bytes
+  bool ignore_sigxfsz = false;
+  std::function<void(pid_t)> while_running;  // called once the process has started
+};
+
+struct run_result {
+  int status = -1;  // exit status, or -1 when ended by a signal
+  int signal = 0;   // the signal that ended it
+  std::string out;  // standard output, carriage returns removed
+  std::string err;
+  std::vector<std::string> out_lines() const;
+};
+
+run_result run_tool(const std::vector<std::string>& args, const run_options& options = {});
+
+// False when the tool runs under another command (an emulator), where process
+// limits, signals and the invocation name do not reach it as they would.
+bool tool_is_native();
+
+// The tool's first output line, whatever the build date.
+std::string banner_pattern();
