@@ -1,0 +1,146 @@
+// The tool stopped part way through a write, killed outright, or out of
+// memory: the target is never lost, and the output says how far it got.
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <regex>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "map_builder.h"
+#include "tool_runner.h"
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool under_address_sanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool under_address_sanitizer = true;
+#else
+constexpr bool under_address_sanitizer = false;
+#endif
+#else
+constexpr bool under_address_sanitizer = false;
+#endif
+
+const std::vector<std::string> read_lines = {"inserting default tileset"};
+const std::vector<std::string> write_lines = {"patching bmp header",
+                                              "writing bmp tileset: 49720 bytes 304x160 8bpp compression:'none'",
+                                              "writing elvl: 12 + 67108872 bytes 1 chunks",
+                                              "writing chunk: type:'BLOB' size:67108864/67108864",
+                                              "writing map: 256 bytes 64 tiles"};
+
+bool is_temporary(const std::string& name) { return name.find(".mapgraft-") != std::string::npos; }
+
+// Sends `sig` as soon as the tool has created its temporary file.
+std::function<void(pid_t)> signal_once_writing(const temp_folder& folder, int sig) {
+  return [&folder, sig](pid_t pid) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < deadline) {
+      const std::vector<std::string> names = folder.entries();
+      if (std::any_of(names.begin(), names.end(), is_temporary)) break;
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    kill(pid, sig);
+  };
+}
+
+// Lines after the banner must be the expected report, cut off anywhere.
+void expect_report_prefix(const run_result& r, const std::vector<std::string>& expected) {
+  std::vector<std::string> lines = r.out_lines();
+  ASSERT_FALSE(lines.empty());
+  EXPECT_TRUE(std::regex_match(lines[0], std::regex(banner_pattern())));
+  lines.erase(lines.begin());
+  ASSERT_LE(lines.size(), expected.size()) << r.out;
+  EXPECT_TRUE(std::equal(lines.begin(), lines.end(), expected.begin())) << r.out;
+}
+
+class FaultInjection : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (!tool_is_native()) GTEST_SKIP() << "limits and signals do not reach an emulated tool";
+    write_file(map_, input_);
+    write_file(raw_, bytes(64 << 20, 0x42));
+  }
+
+  std::vector<std::string> leftovers() const {
+    std::vector<std::string> names = folder_.entries();
+    names.erase(std::remove(names.begin(), names.end(), "map.lvl"), names.end());
+    names.erase(std::remove(names.begin(), names.end(), "big.dat"), names.end());
+    return names;
+  }
+
+  temp_folder folder_;
+  const std::string map_ = folder_.path("map.lvl"), raw_ = folder_.path("big.dat");
+  const bytes input_ = tile_entries(64);
+};
+
+std::vector<std::string> all_lines() {
+  std::vector<std::string> lines = read_lines;
+  lines.insert(lines.end(), write_lines.begin(), write_lines.end());
+  return lines;
+}
+
+TEST_F(FaultInjection, WriteFailingPartWayIsReportedAndCleanedUp) {
+  run_options options;
+  options.file_size_limit = 1 << 20;
+  options.ignore_sigxfsz = true;
+  const run_result r = run_tool({map_, "BLOB", raw_}, options);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "mapgraft: cannot write '" + map_ + "': File too large\n");
+  expect_report_prefix(r, all_lines());
+  EXPECT_EQ(r.out_lines().back(), "writing chunk: type:'BLOB' size:67108864/67108864");
+  EXPECT_EQ(read_file(map_), input_);
+  EXPECT_EQ(leftovers(), std::vector<std::string>{});
+}
+
+TEST_F(FaultInjection, KilledBySizeLimitLeavesTheTarget) {
+  run_options options;
+  options.file_size_limit = 1 << 20;
+  const run_result r = run_tool({map_, "BLOB", raw_}, options);
+  EXPECT_EQ(r.signal, SIGXFSZ);
+  expect_report_prefix(r, all_lines());
+  EXPECT_EQ(read_file(map_), input_);
+}
+
+TEST_F(FaultInjection, KilledWhileWritingLeavesTheTarget) {
+  run_options options;
+  options.while_running = signal_once_writing(folder_, SIGKILL);
+  const run_result r = run_tool({map_, "BLOB", raw_}, options);
+  EXPECT_EQ(r.signal, SIGKILL);
+  expect_report_prefix(r, all_lines());
+  EXPECT_EQ(read_file(map_), input_);
+}
+
+TEST_F(FaultInjection, InterruptedWhileWritingRemovesItsTemporaryFile) {
+  for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(strsignal(sig));
+    run_options options;
+    options.while_running = signal_once_writing(folder_, sig);
+    const run_result r = run_tool({map_, "BLOB", raw_}, options);
+    EXPECT_EQ(r.signal, sig);
+    expect_report_prefix(r, all_lines());
+    EXPECT_EQ(read_file(map_), input_);
+    EXPECT_EQ(leftovers(), std::vector<std::string>{});
+  }
+}
+
+TEST_F(FaultInjection, MemoryExhaustedEndsWithStatus3BeforeWriting) {
+  if (under_address_sanitizer) GTEST_SKIP() << "the sanitizer reserves far more address space than the limit";
+  run_options options;
+  // Room to map the 64 MiB raw file, not to copy it as well.
+  options.address_space_limit = 100l << 20;
+  const run_result r = run_tool({map_, "BLOB", raw_}, options);
+  EXPECT_EQ(r.status, 3);
+  EXPECT_EQ(r.err, "Unrecoverable error (3): malloc error: requested 67108872 bytes\n\n");
+  expect_report_prefix(r, read_lines);
+  EXPECT_EQ(r.out_lines().size(), 2u);
+  EXPECT_EQ(read_file(map_), input_);
+  EXPECT_EQ(leftovers(), std::vector<std::string>{});
+}
+
+}  // namespace
