@@ -3,11 +3,11 @@
 #include <cstdint>
 #include <limits>
 
+#include "level/level_summary.h"
 #include "support/byte_order.h"
 
 namespace {
 
-constexpr const char* compression_names[] = {"none", "rle8", "rle4", "huffman1", "rle24"};
 constexpr std::int64_t max_file_size = std::numeric_limits<std::int32_t>::max();
 
 struct layout {
@@ -17,7 +17,7 @@ struct layout {
 };
 
 status plan_layout(const level_image& image, layout& out) {
-  out.bitmap = round4(read_u32le(image.tileset + 2));
+  out.bitmap = tileset_padded_length(image.tileset);
   if (out.bitmap > max_metadata_offset)
     return status::failure(format_line("the tileset bitmap takes %lld bytes, more than the %d that the metadata offset can hold",
                                        static_cast<long long>(out.bitmap), max_metadata_offset));
@@ -38,12 +38,6 @@ status plan_layout(const level_image& image, layout& out) {
   return status::ok();
 }
 
-const char* compression_name(const std::uint8_t* bitmap) {
-  if (read_u32le(bitmap + 14) < 24) return "unknown";
-  const std::uint32_t compression = read_u32le(bitmap + 30);
-  return compression < std::size(compression_names) ? compression_names[compression] : "unknown";
-}
-
 status write_bytes(byte_sink& out, const std::uint8_t* bytes, std::int64_t length) {
   return out.write({bytes, static_cast<std::size_t>(length)});
 }
@@ -53,10 +47,7 @@ status write_planned(level_image& image, const layout& plan, byte_sink& out, rep
   report.report(report_kind::writing, "patching bmp header");
   write_u16le(bitmap + 6, static_cast<std::uint16_t>(plan.bitmap));
   write_u32le(bitmap + 2, static_cast<std::uint32_t>(plan.bitmap + plan.metadata));
-  report.report(report_kind::writing,
-                format_line("writing bmp tileset: %d bytes %dx%d %dbpp compression:'%s'", static_cast<int>(plan.bitmap),
-                            read_i32le(bitmap + 18), read_i32le(bitmap + 22), read_u16le(bitmap + 28),
-                            compression_name(bitmap)));
+  report.report(report_kind::writing, "writing " + tileset_summary(bitmap, plan.bitmap));
   if (status s = write_bytes(out, bitmap, plan.bitmap); !s.is_ok()) return s;
 
   report.report(report_kind::writing, format_line("writing elvl: %d + %d bytes %d chunks", elvl_header_size,
@@ -74,8 +65,7 @@ status write_planned(level_image& image, const layout& plan, byte_sink& out, rep
     if (status s = write_bytes(out, chunk_record_bytes(record), size); !s.is_ok()) return s;
   }
 
-  report.report(report_kind::writing,
-                format_line("writing map: %d bytes %d tiles", image.map_length, image.map_length / 4));
+  report.report(report_kind::writing, "writing " + map_summary(image.map_length));
   return write_bytes(out, image.map_data, image.map_length);
 }
 
