@@ -12,14 +12,17 @@
 
 namespace {
 
-std::vector<std::string> tool_command() {
-  const char* under_test = std::getenv("MAPGRAFT_UNDER_TEST");
-  if (under_test == nullptr || *under_test == '\0') return {MAPGRAFT_EXE};
+std::vector<std::string> command_of(const char* variable, const char* built) {
+  const char* under_test = std::getenv(variable);
+  if (under_test == nullptr || *under_test == '\0') return {built};
   std::vector<std::string> words;
   std::istringstream in(under_test);
   for (std::string word; in >> word;) words.push_back(word);
   return words;
 }
+
+std::vector<std::string> tool_command() { return command_of("MAPGRAFT_UNDER_TEST", MAPGRAFT_EXE); }
+std::vector<std::string> inspector_command() { return command_of("MAPGRAFT_INSPECT_UNDER_TEST", MAPGRAFT_INSPECT_EXE); }
 
 std::string slurp(std::FILE* file) {
   std::string text;
@@ -27,6 +30,10 @@ std::string slurp(std::FILE* file) {
   char buffer[65536];
   for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
   std::fclose(file);
+  return text;
+}
+
+std::string without_carriage_returns(const std::string& text) {
   std::string clean;
   for (char c : text)
     if (c != '\r') clean.push_back(c);
@@ -42,6 +49,7 @@ void set_limit(int resource, long limit) {
 }  // namespace
 
 bool tool_is_native() { return tool_command().size() == 1; }
+bool inspector_is_native() { return inspector_command().size() == 1; }
 
 std::string banner_pattern() {
   return "mapgraft v0\\.1\\.1 (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) [ 123][0-9] [0-9]{4} .+";
@@ -54,8 +62,9 @@ std::vector<std::string> run_result::out_lines() const {
   return lines;
 }
 
-run_result run_tool(const std::vector<std::string>& args, const run_options& options) {
-  std::vector<std::string> words = tool_command();
+namespace {
+
+run_result run_command(std::vector<std::string> words, const std::vector<std::string>& args, const run_options& options) {
   const std::string program = words.front();
   if (!options.argv0.empty() && words.size() == 1) words.front() = options.argv0;
   words.insert(words.end(), args.begin(), args.end());
@@ -87,7 +96,18 @@ run_result run_tool(const std::vector<std::string>& args, const run_options& opt
   run_result result;
   if (WIFEXITED(wait_status)) result.status = WEXITSTATUS(wait_status);
   if (WIFSIGNALED(wait_status)) result.signal = WTERMSIG(wait_status);
-  result.out = slurp(out);
-  result.err = slurp(err);
+  result.raw_out = slurp(out);
+  result.out = without_carriage_returns(result.raw_out);
+  result.err = without_carriage_returns(slurp(err));
   return result;
+}
+
+}  // namespace
+
+run_result run_tool(const std::vector<std::string>& args, const run_options& options) {
+  return run_command(tool_command(), args, options);
+}
+
+run_result run_inspector(const std::vector<std::string>& args, const run_options& options) {
+  return run_command(inspector_command(), args, options);
 }

@@ -2,7 +2,8 @@
 
 // Runs the built tool as a separate process, the way a user would. The
 // environment variable MAPGRAFT_UNDER_TEST may name another command to run
-// instead (for example "wine /path/mapgraft.exe"), words separated by spaces.
+// instead (for example "wine /path/mapgraft.exe"), words separated by spaces;
+// MAPGRAFT_INSPECT_UNDER_TEST does the same for the inspector.
 
 #include <sys/types.h>
 
@@ -23,15 +24,18 @@ struct run_result {
   int status = -1;  // exit status, or -1 when ended by a signal
   int signal = 0;   // the signal that ended it
   std::string out;  // standard output, carriage returns removed
+  std::string raw_out;  // standard output byte for byte
   std::string err;
   std::vector<std::string> out_lines() const;
 };
 
 run_result run_tool(const std::vector<std::string>& args, const run_options& options = {});
+run_result run_inspector(const std::vector<std::string>& args, const run_options& options = {});
 
 // False when the tool runs under another command (an emulator), where process
 // limits, signals and the invocation name do not reach it as they would.
 bool tool_is_native();
+bool inspector_is_native();
 
 // The tool's first output line, whatever the build date.
 std::string banner_pattern();

@@ -1,0 +1,155 @@
+#include "cli/inspector.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+#include "cli/mapped_file.h"
+#include "level/level_image.h"
+#include "level/level_reader.h"
+#include "level/level_report.h"
+#include "level/level_summary.h"
+#include "support/replacement_file.h"
+#include "support/status.h"
+
+namespace {
+
+constexpr const char* usage_text =
+    "Usage: mapgraft-inspect <map.lvl> [<index>]\n"
+    "Lists what a tarvex map holds, or with an index writes the data of that\n"
+    "chunk (counted from 0, as listed) to standard output. The map is only read.\n";
+
+enum exit_status { read_whole = 0, failed = 1, usage = 2 };
+
+// The reader's lines about the metadata block, kept for the report, which
+// puts them after the shape and the tileset.
+class block_report final : public report_sink {
+ public:
+  void report(report_kind kind, const std::string& line) override {
+    if (kind == report_kind::overflow) damaged = true;
+    if (kind == report_kind::metadata || kind == report_kind::chunk || kind == report_kind::overflow)
+      lines.push_back(line);
+  }
+
+  std::vector<std::string> lines;
+  bool damaged = false;
+};
+
+int complain(const std::string& why) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "mapgraft-inspect: %s\n", why.c_str());
+  return failed;
+}
+
+int misused(const std::string& why) {
+  std::fprintf(stderr, "mapgraft-inspect: %s\n%s", why.c_str(), usage_text);
+  return usage;
+}
+
+// Digits only: a sign, a space or a suffix is a usage error rather than a
+// chunk that is not there. Numbers too large for any map saturate, so they
+// simply name no chunk.
+std::optional<std::uint64_t> parse_index(const char* text) {
+  constexpr std::uint64_t beyond_any_chunk = std::uint64_t{1} << 32;
+  if (*text == '\0') return std::nullopt;
+  std::uint64_t value = 0;
+  for (const char* c = text; *c != '\0'; ++c) {
+    if (*c < '0' || *c > '9') return std::nullopt;
+    value = value * 10 + static_cast<std::uint64_t>(*c - '0');
+    if (value > beyond_any_chunk) value = beyond_any_chunk;
+  }
+  return value;
+}
+
+status read_map(const char* path, level_image& image, block_report& block) {
+  std::string why;
+  mapped_file_ptr input(mapped_file_open(path, why));
+  if (!input) return status::failure("cannot open '" + std::string(path) + "': " + why);
+  if (level_read(image, mapped_file_bytes(input.get()), block) == read_result::rejected)
+    return status::failure("'" + std::string(path) + "' is not a tarvex map file");
+  return status::ok();
+}
+
+status write_out(const void* bytes, std::size_t length) {
+  if (length > 0 && std::fwrite(bytes, 1, length, stdout) != length) return status::failure(system_error_text(errno));
+  if (std::fflush(stdout) != 0) return status::failure(system_error_text(errno));
+  return status::ok();
+}
+
+int output_failed(const status& s) { return complain("cannot write standard output: " + s.why()); }
+
+const char* shape_name(level_shape shape) {
+  switch (shape) {
+    case level_shape::plain: return "plain";
+    case level_shape::tileset: return "tileset";
+    case level_shape::extended: return "extended";
+  }
+  return "unknown";
+}
+
+std::string report_text(const level_image& image, const block_report& block) {
+  std::string text = std::string("shape: ") + shape_name(image.shape) + "\n";
+  text += image.own_tileset ? tileset_summary(image.tileset, tileset_padded_length(image.tileset)) : "bmp tileset: none";
+  text += "\n";
+  for (const std::string& line : block.lines) text += line + "\n";
+  return text + map_summary(image.map_length) + "\n";
+}
+
+int list(const char* path) {
+  level_image_owner level;
+  block_report block;
+  if (status s = read_map(path, level.image, block); !s.is_ok()) return complain(s.why());
+  const std::string text = report_text(level.image, block);
+  if (status s = write_out(text.data(), text.size()); !s.is_ok()) return output_failed(s);
+  if (block.damaged) return complain("'" + std::string(path) + "': damaged metadata block");
+  return read_whole;
+}
+
+// A damaged block writes nothing, so that data on standard output always
+// comes with status 0.
+int extract(const char* path, const char* index_text) {
+  const std::optional<std::uint64_t> index = parse_index(index_text);
+  if (!index) return misused("chunk index '" + std::string(index_text) + "' is not a plain decimal number");
+  level_image_owner level;
+  block_report block;
+  if (status s = read_map(path, level.image, block); !s.is_ok()) return complain(s.why());
+  if (block.damaged) return complain("'" + std::string(path) + "': damaged metadata block");
+
+  const chunk_record* found = nullptr;
+  std::uint64_t position = 0;
+  chunk_list_for_each(level.image.chunks, [&](const chunk_record* record) {
+    if (position++ == *index) found = record;
+  });
+  if (found == nullptr) return complain("'" + std::string(path) + "' has no chunk " + index_text);
+
+#ifdef _WIN32
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
+  const std::uint8_t* data = chunk_record_bytes(found) + chunk_header_size;
+  if (status s = write_out(data, chunk_record_length(found)); !s.is_ok()) return output_failed(s);
+  return read_whole;
+}
+
+}  // namespace
+
+int mapgraft_inspect_main(int argc, char** argv) {
+  if (argc <= 1) {
+    std::fputs(usage_text, stdout);
+    return usage;
+  }
+  if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+    std::fputs(usage_text, stdout);
+    return read_whole;
+  }
+  if (argc > 3) return misused("too many arguments");
+  return argc == 3 ? extract(argv[1], argv[2]) : list(argv[1]);
+}

@@ -1,0 +1,260 @@
+// mapgraft-inspect as a user meets it: the report for each shape, chunks
+// extracted byte for byte, and a map that is never changed.
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "map_builder.h"
+#include "tool_runner.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string usage_text =
+    "Usage: mapgraft-inspect <map.lvl> [<index>]\n"
+    "Lists what a tarvex map holds, or with an index writes the data of that\n"
+    "chunk (counted from 0, as listed) to standard output. The map is only read.\n";
+
+// A map file dated a day back, so that any write to it would show in its
+// modification time.
+class watched_map {
+ public:
+  watched_map(const temp_folder& folder, const bytes& contents) : folder_(folder), path_(folder.path("map.lvl")), contents_(contents) {
+    write_file(path_, contents);
+    fs::last_write_time(path_, fs::last_write_time(path_) - std::chrono::hours(24));
+    time_ = fs::last_write_time(path_);
+  }
+  const std::string& path() const { return path_; }
+  void expect_untouched() const {
+    EXPECT_EQ(read_file(path_), contents_);
+    EXPECT_EQ(fs::last_write_time(path_), time_);
+    EXPECT_EQ(folder_.entries(), std::vector<std::string>{"map.lvl"});
+  }
+
+ private:
+  const temp_folder& folder_;
+  std::string path_;
+  bytes contents_;
+  fs::file_time_type time_;
+};
+
+std::string lines_text(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  return text;
+}
+
+std::string as_string(const bytes& b) { return std::string(b.begin(), b.end()); }
+
+// The inspector's tileset and map lines are what the writer prints.
+void expect_writer_agrees(const bytes& map, const std::vector<std::string>& report) {
+  temp_folder folder;
+  const std::string copy = folder.path("copy.lvl");
+  write_file(copy, map);
+  const std::vector<std::string> written = run_tool({copy}).out_lines();
+  for (const std::string& line : report) {
+    if (line.starts_with("map: ") || (line.starts_with("bmp tileset: ") && line != "bmp tileset: none")) {
+      EXPECT_NE(std::find(written.begin(), written.end(), "writing " + line), written.end()) << line;
+    }
+  }
+}
+
+TEST(Inspect, ReportsEachShape) {
+  struct report_case {
+    std::string name;
+    bytes map;
+    std::vector<std::string> lines;
+  };
+  const bytes ext = extended_map(bitmap(58, {.info_size = 12}),
+                                 {{"ATTR", text_bytes("by\x1bme")}, {"REGN", bytes(6, 0), {4, 4}}}, tile_entries(3), {0xFE, 0xED});
+  const bytes headless = concat({elvl_block({{"TXT", text_bytes("abc")}}), tile_entries(1)});
+  const std::vector<report_case> cases = {
+      {"plain", tile_entries(1), {"shape: plain", "bmp tileset: none", "map: 4 bytes 1 tiles"}},
+      {"tileset",
+       concat({bitmap(57, {.width = 5, .height = -3, .bpp = 4, .compression = 2}), tile_entries(2), text_bytes("xy")}),
+       {"shape: tileset", "bmp tileset: 60 bytes 5x-3 4bpp compression:'rle4'", "map: 10 bytes 2 tiles"}},
+      {"extended",
+       ext,
+       {"shape: extended", "bmp tileset: 60 bytes 16x16 8bpp compression:'unknown'",
+        "metadata: type:'elvl' size:44 maxsize:" + std::to_string(ext.size() - 60), "chunk 0: type:'ATTR' size:5/8 data:'by?me'",
+        "chunk 1: type:'REGN' size:6/8", "map: 12 bytes 3 tiles"}},
+      {"block without a bitmap",
+       headless,
+       {"shape: extended", "bmp tileset: none", "metadata: type:'elvl' size:24 maxsize:28", "chunk 0: type:' TXT' size:3/4",
+        "map: 4 bytes 1 tiles"}},
+  };
+  for (const report_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    temp_folder folder;
+    const watched_map map(folder, c.map);
+    const run_result r = run_inspector({map.path()});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.raw_out, lines_text(c.lines));
+    map.expect_untouched();
+    expect_writer_agrees(c.map, c.lines);
+  }
+}
+
+TEST(Inspect, ADamagedBlockIsReportedAndFails) {
+  bytes map = extended_map(bitmap(60), {{"ATTR", text_bytes("ok")}, {"DATA", bytes(8, 1)}}, {});
+  put_u32(map, 60 + 24 + 4, 9);  // one byte past the end of the file
+  temp_folder folder;
+  const watched_map watched(folder, map);
+
+  const run_result r = run_inspector({watched.path()});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.raw_out, lines_text({"shape: extended", "bmp tileset: 60 bytes 16x16 8bpp compression:'none'",
+                                   "metadata: type:'elvl' size:40 maxsize:40", "chunk 0: type:'ATTR' size:2/4 data:'ok'",
+                                   "buffer overflow detected near chunk 1", "map: 0 bytes 0 tiles"}));
+  EXPECT_EQ(r.err, "mapgraft-inspect: '" + watched.path() + "': damaged metadata block\n");
+
+  // Even the chunk before the damage is not extracted: data on standard output
+  // always means a sound map.
+  const run_result extracted = run_inspector({watched.path(), "0"});
+  EXPECT_EQ(extracted.status, 1);
+  EXPECT_EQ(extracted.raw_out, "");
+  EXPECT_EQ(extracted.err, r.err);
+  watched.expect_untouched();
+}
+
+TEST(Inspect, MapsThatCannotBeReadFail) {
+  struct unreadable_case {
+    std::string name;
+    bool exists;
+    bytes contents;
+    std::string why;  // after "mapgraft-inspect: "; ending in ": ", the system's text follows unchecked
+  };
+  bytes oversized = concat({bitmap(40), tile_entries(1)});
+  put_u32(oversized, 2, 45);
+  const std::vector<unreadable_case> cases = {
+      {"missing", false, {}, "cannot open '%s': "},
+      {"empty", true, {}, "cannot open '%s': empty file"},
+      {"too short", true, text_bytes("BM!"), "'%s' is not a tarvex map file"},
+      {"bitmap longer than the file", true, oversized, "'%s' is not a tarvex map file"},
+  };
+  for (const unreadable_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    temp_folder folder;
+    const std::string path = folder.path("map.lvl");
+    if (c.exists) write_file(path, c.contents);
+    for (const std::vector<std::string>& args : {std::vector<std::string>{path}, {path, "0"}}) {
+      const run_result r = run_inspector(args);
+      EXPECT_EQ(r.status, 1);
+      EXPECT_EQ(r.raw_out, "");
+      const std::size_t at = c.why.find("%s");
+      const std::string expected = "mapgraft-inspect: " + c.why.substr(0, at) + path + c.why.substr(at + 2);
+      if (c.why.ends_with(": ")) {
+        EXPECT_EQ(r.err.rfind(expected, 0), 0u) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
+      } else {
+        EXPECT_EQ(r.err, expected + "\n");
+      }
+    }
+    if (c.exists) {
+      EXPECT_EQ(read_file(path), c.contents);
+    }
+  }
+}
+
+TEST(Inspect, ExtractsTheBytesThatMapgraftInserted) {
+  const bytes binary = {0x00, 'A', 0x0D, 0x0A, 0x00, 0xFF, 0x1A, 0x0A, 'z', 0x00, 0x80};
+  const bytes text = text_bytes("hello, map\r\n");
+  temp_folder folder;
+  const std::string map = folder.path("map.lvl"), raw = folder.path("raw.dat"), empty = folder.path("empty.dat");
+  write_file(map, tile_entries(3));
+  write_file(raw, text);
+  ASSERT_EQ(run_tool({map, "ATTR", raw}).status, 0);
+  write_file(raw, binary);
+  ASSERT_EQ(run_tool({map, "BIN", raw}).status, 0);
+  // An empty chunk cannot come from a raw file (an empty file is refused), so
+  // it is added to the map directly.
+  bytes edited = read_file(map);
+  const std::size_t end_of_block = 49720 + u32_at(edited, 49720 + 4);
+  const bytes empty_chunk = chunk_bytes({"NONE", {}});
+  edited.insert(edited.begin() + static_cast<std::ptrdiff_t>(end_of_block), empty_chunk.begin(), empty_chunk.end());
+  put_u32(edited, 49720 + 4, u32_at(edited, 49720 + 4) + 8);
+  put_u32(edited, 2, u32_at(edited, 2) + 8);
+  std::filesystem::remove(raw);
+  const watched_map watched(folder, edited);
+
+  const std::vector<bytes> expected = {text, binary, {}};
+  for (std::size_t index = 0; index < expected.size(); ++index) {
+    SCOPED_TRACE(index);
+    const run_result r = run_inspector({watched.path(), std::to_string(index)});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.raw_out, as_string(expected[index]));
+  }
+  const run_result leading_zeros = run_inspector({watched.path(), "001"});
+  EXPECT_EQ(leading_zeros.raw_out, as_string(binary));
+  watched.expect_untouched();
+}
+
+TEST(Inspect, AnIndexPastTheLastChunkFails) {
+  temp_folder folder;
+  const watched_map map(folder, extended_map(bitmap(60), {{"ATTR", text_bytes("one")}, {"ATTR", text_bytes("two")}}, tile_entries(1)));
+  for (const std::string index : {"2", "3", "4294967296", "99999999999999999999999999"}) {
+    SCOPED_TRACE(index);
+    const run_result r = run_inspector({map.path(), index});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.raw_out, "");
+    EXPECT_EQ(r.err, "mapgraft-inspect: '" + map.path() + "' has no chunk " + index + "\n");
+  }
+  map.expect_untouched();
+
+  temp_folder plain_folder;
+  const watched_map plain(plain_folder, tile_entries(1));
+  const run_result r = run_inspector({plain.path(), "0"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "mapgraft-inspect: '" + plain.path() + "' has no chunk 0\n");
+  plain.expect_untouched();
+}
+
+TEST(Inspect, UsageAndHelp) {
+  struct usage_case {
+    std::vector<std::string> args;
+    int status;
+    std::string out;
+    std::string err;
+  };
+  const std::vector<usage_case> cases = {
+      {{}, 2, usage_text, ""},
+      {{"-h"}, 0, usage_text, ""},
+      {{"--help"}, 0, usage_text, ""},
+      {{"--help", "map.lvl", "0", "extra"}, 0, usage_text, ""},
+      {{"map.lvl", "-1"}, 2, "", "mapgraft-inspect: chunk index '-1' is not a plain decimal number\n" + usage_text},
+      {{"map.lvl", "+1"}, 2, "", "mapgraft-inspect: chunk index '+1' is not a plain decimal number\n" + usage_text},
+      {{"map.lvl", "1x"}, 2, "", "mapgraft-inspect: chunk index '1x' is not a plain decimal number\n" + usage_text},
+      {{"map.lvl", ""}, 2, "", "mapgraft-inspect: chunk index '' is not a plain decimal number\n" + usage_text},
+      {{"map.lvl", "0", "1"}, 2, "", "mapgraft-inspect: too many arguments\n" + usage_text},
+  };
+  for (const usage_case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    const run_result r = run_inspector(c.args);
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.out, c.out);
+    EXPECT_EQ(r.err, c.err);
+  }
+}
+
+TEST(Inspect, AFailedWriteToStandardOutputFails) {
+  if (!inspector_is_native()) GTEST_SKIP() << "process limits do not reach an emulated tool";
+  temp_folder folder;
+  const watched_map map(folder, extended_map(bitmap(60), {{"BLOB", bytes(5000, 0x5A)}}, tile_entries(1)));
+  run_options options;
+  options.file_size_limit = 100;
+  options.ignore_sigxfsz = true;
+  for (const std::vector<std::string>& args : {std::vector<std::string>{map.path()}, {map.path(), "0"}}) {
+    const run_result r = run_inspector(args, options);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "mapgraft-inspect: cannot write standard output: File too large\n");
+  }
+  map.expect_untouched();
+}
+
+}  // namespace
