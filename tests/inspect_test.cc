@@ -94,7 +94,7 @@ TEST(Inspect, ReportsEachShape) {
     const run_result r = run_inspector({map.path()});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.raw_out, lines_text(c.lines));
+    EXPECT_EQ(r.out, lines_text(c.lines));
     map.expect_untouched();
     expect_writer_agrees(c.map, c.lines);
   }
@@ -108,7 +108,7 @@ TEST(Inspect, ADamagedBlockIsReportedAndFails) {
 
   const run_result r = run_inspector({watched.path()});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.raw_out, lines_text({"shape: extended", "bmp tileset: 60 bytes 16x16 8bpp compression:'none'",
+  EXPECT_EQ(r.out, lines_text({"shape: extended", "bmp tileset: 60 bytes 16x16 8bpp compression:'none'",
                                    "metadata: type:'elvl' size:40 maxsize:40", "chunk 0: type:'ATTR' size:2/4 data:'ok'",
                                    "buffer overflow detected near chunk 1", "map: 0 bytes 0 tiles"}));
   EXPECT_EQ(r.err, "mapgraft-inspect: '" + watched.path() + "': damaged metadata block\n");

@@ -73,9 +73,9 @@ std::optional<std::uint64_t> parse_index(const char* text) {
 status read_map(const char* path, level_image& image, block_report& block) {
   std::string why;
   mapped_file_ptr input(mapped_file_open(path, why));
-  if (!input) return status::failure("cannot open '" + std::string(path) + "': " + why);
+  if (!input) return status::failure(format_line("cannot open '%s': %s", path, why.c_str()));
   if (level_read(image, mapped_file_bytes(input.get()), block) == read_result::rejected)
-    return status::failure("'" + std::string(path) + "' is not a tarvex map file");
+    return status::failure(format_line("'%s' is not a tarvex map file", path));
   return status::ok();
 }
 
@@ -85,7 +85,9 @@ status write_out(const void* bytes, std::size_t length) {
   return status::ok();
 }
 
-int output_failed(const status& s) { return complain("cannot write standard output: " + s.why()); }
+int output_failed(const status& s) { return complain(format_line("cannot write standard output: %s", s.why().c_str())); }
+
+int damaged(const char* path) { return complain(format_line("'%s': damaged metadata block", path)); }
 
 const char* shape_name(level_shape shape) {
   switch (shape) {
@@ -97,7 +99,7 @@ const char* shape_name(level_shape shape) {
 }
 
 std::string report_text(const level_image& image, const block_report& block) {
-  std::string text = std::string("shape: ") + shape_name(image.shape) + "\n";
+  std::string text = format_line("shape: %s\n", shape_name(image.shape));
   text += image.own_tileset ? tileset_summary(image.tileset, tileset_padded_length(image.tileset)) : "bmp tileset: none";
   text += "\n";
   for (const std::string& line : block.lines) text += line + "\n";
@@ -110,7 +112,7 @@ int list(const char* path) {
   if (status s = read_map(path, level.image, block); !s.is_ok()) return complain(s.why());
   const std::string text = report_text(level.image, block);
   if (status s = write_out(text.data(), text.size()); !s.is_ok()) return output_failed(s);
-  if (block.damaged) return complain("'" + std::string(path) + "': damaged metadata block");
+  if (block.damaged) return damaged(path);
   return read_whole;
 }
 
@@ -118,18 +120,18 @@ int list(const char* path) {
 // comes with status 0.
 int extract(const char* path, const char* index_text) {
   const std::optional<std::uint64_t> index = parse_index(index_text);
-  if (!index) return misused("chunk index '" + std::string(index_text) + "' is not a plain decimal number");
+  if (!index) return misused(format_line("chunk index '%s' is not a plain decimal number", index_text));
   level_image_owner level;
   block_report block;
   if (status s = read_map(path, level.image, block); !s.is_ok()) return complain(s.why());
-  if (block.damaged) return complain("'" + std::string(path) + "': damaged metadata block");
+  if (block.damaged) return damaged(path);
 
   const chunk_record* found = nullptr;
   std::uint64_t position = 0;
   chunk_list_for_each(level.image.chunks, [&](const chunk_record* record) {
     if (position++ == *index) found = record;
   });
-  if (found == nullptr) return complain("'" + std::string(path) + "' has no chunk " + index_text);
+  if (found == nullptr) return complain(format_line("'%s' has no chunk %s", path, index_text));
 
 #ifdef _WIN32
   _setmode(_fileno(stdout), _O_BINARY);
