@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <vector>
 
 #include "support/memory.h"
 
@@ -15,6 +16,28 @@ TEST(Memory, FreshBlocksAreAllZero) {
     mem_release(block);
   }
   mem_release(nullptr);
+}
+
+TEST(Memory, LargeBlocksAreZeroWritableAndReleasedInAnyOrder) {
+  // Blocks of a megabyte or more have mappings of their own, while the table
+  // of them lasts; past it they come from the heap like the rest.
+  std::vector<std::uint8_t*> blocks;
+  for (std::int32_t size : {1 << 20, (3 << 20) + 5, (2 << 20) - 1, 40 << 20}) {
+    auto* block = static_cast<std::uint8_t*>(mem_alloc_zeroed(size));
+    ASSERT_NE(block, nullptr);
+    EXPECT_TRUE(std::all_of(block, block + size, [](std::uint8_t b) { return b == 0; })) << size;
+    block[0] = 1;
+    block[size - 1] = 1;
+    blocks.push_back(block);
+  }
+  for (std::size_t i : {2, 0, 3, 1}) mem_release(blocks[i]);
+
+  blocks.clear();
+  for (int i = 0; i < 80; ++i) {
+    blocks.push_back(static_cast<std::uint8_t*>(mem_alloc_zeroed(1 << 20)));
+    blocks.back()[(1 << 20) - 1] = 1;
+  }
+  for (std::uint8_t* block : blocks) mem_release(block);
 }
 
 TEST(MemoryDeathTest, RefusedRequestEndsWithStatus3AndTheExactMessage) {

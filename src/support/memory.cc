@@ -4,16 +4,102 @@
 #include <cstdio>
 #include <cstdlib>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define MAPGRAFT_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define MAPGRAFT_ADDRESS_SANITIZER 1
+#endif
+#endif
+
+// Large blocks are mapped on their own, except under AddressSanitizer, which
+// checks the bounds of heap blocks only.
+#if defined(__linux__) && !defined(MAPGRAFT_ADDRESS_SANITIZER)
+#define MAPGRAFT_LARGE_BLOCKS 1
+#include <sys/mman.h>
+
+#include <cstdint>
+#include <mutex>
+#endif
+
+namespace {
+
+#if MAPGRAFT_LARGE_BLOCKS
+// A fresh page costs a fault, and on a virtual machine a fault can cost tens
+// of microseconds, more than copying the page. Blocks of a megabyte or more
+// are therefore mapped 2 MiB-aligned and marked for transparent huge pages: a
+// 256 MiB chunk then takes 128 faults instead of 65,536, and writing it out is
+// several times faster. Like calloc's, the mapping comes zero-filled.
+constexpr std::size_t huge_page = std::size_t{2} << 20;
+constexpr std::int32_t large_block_size = 1 << 20;
+
+struct large_block {
+  void* start;
+  std::size_t length;
+};
+
+// A run holds a handful of large blocks; past these, calloc serves.
+large_block large_blocks[64];
+std::mutex large_blocks_lock;
+
+void* map_large_block(std::size_t size) {
+  const std::size_t length = (size + huge_page - 1) / huge_page * huge_page;
+  void* reserved = mmap(nullptr, length + huge_page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (reserved == MAP_FAILED) return nullptr;
+  const auto first = reinterpret_cast<std::uintptr_t>(reserved);
+  const std::uintptr_t start = (first + huge_page - 1) & ~(huge_page - 1);
+  // Keep the aligned `length` bytes of the reservation.
+  if (start > first) munmap(reserved, start - first);
+  munmap(reinterpret_cast<void*>(start + length), first + huge_page - start);
+  void* block = reinterpret_cast<void*>(start);
+  madvise(block, length, MADV_HUGEPAGE);  // refused where huge pages are off; small pages then serve
+
+  std::lock_guard<std::mutex> lock(large_blocks_lock);
+  for (large_block& slot : large_blocks) {
+    if (slot.start == nullptr) {
+      slot = {block, length};
+      return block;
+    }
+  }
+  munmap(block, length);
+  return nullptr;
+}
+
+bool unmap_large_block(void* block) {
+  std::lock_guard<std::mutex> lock(large_blocks_lock);
+  for (large_block& slot : large_blocks) {
+    if (slot.start == block) {
+      munmap(slot.start, slot.length);
+      slot = {};
+      return true;
+    }
+  }
+  return false;
+}
+#endif
+
+}  // namespace
+
 void* mem_alloc_zeroed(std::int32_t size) {
+  void* block = nullptr;
+#if MAPGRAFT_LARGE_BLOCKS
+  if (size >= large_block_size) block = map_large_block(static_cast<std::size_t>(size));
+#endif
   // calloc hands back zero pages without touching them, so a large block costs
   // no more than the bytes later copied into it. A zero-byte request still
   // needs a distinct, releasable block.
-  void* block = size < 0 ? nullptr : std::calloc(size == 0 ? 1 : static_cast<std::size_t>(size), 1);
+  if (block == nullptr && size >= 0) block = std::calloc(size == 0 ? 1 : static_cast<std::size_t>(size), 1);
   if (block == nullptr) fail_fatal(3, "malloc error: requested %i bytes\n", size);
   return block;
 }
 
-void mem_release(void* block) { std::free(block); }
+void mem_release(void* block) {
+  if (block == nullptr) return;
+#if MAPGRAFT_LARGE_BLOCKS
+  if (unmap_large_block(block)) return;
+#endif
+  std::free(block);
+}
 
 void fail_fatal(int status, const char* format, ...) {
   std::fprintf(stderr, "Unrecoverable error (%i): ", status);
