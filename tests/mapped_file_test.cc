@@ -1,0 +1,49 @@
+// Input files come back whole, whether they are mapped (small ones) or read
+// into a block of their own (large ones).
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "cli/mapped_file.h"
+#include "map_builder.h"
+
+namespace {
+
+bytes counting_bytes(std::size_t size) {
+  bytes b(size);
+  for (std::size_t i = 0; i < size; ++i) b[i] = static_cast<std::uint8_t>(i * 7 + i / 4096);
+  return b;
+}
+
+TEST(MappedFile, SmallAndLargeFilesComeBackWhole) {
+  temp_folder folder;
+  for (std::size_t size : {std::size_t{1}, std::size_t{4097}, (std::size_t{1} << 20) - 1, std::size_t{1} << 20,
+                           (std::size_t{5} << 20) + 3}) {
+    SCOPED_TRACE(size);
+    const std::string path = folder.path("input.dat");
+    const bytes contents = counting_bytes(size);
+    write_file(path, contents);
+    std::string why;
+    mapped_file_ptr file(mapped_file_open(path.c_str(), why));
+    ASSERT_TRUE(file) << why;
+    const auto view = mapped_file_bytes(file.get());
+    ASSERT_EQ(view.size(), size);
+    EXPECT_TRUE(std::equal(view.begin(), view.end(), contents.begin()));
+  }
+}
+
+TEST(MappedFile, RefusesWhatCannotBeTakenWhole) {
+  temp_folder folder;
+  write_file(folder.path("empty.dat"), {});
+  std::string why;
+  EXPECT_EQ(mapped_file_open(folder.path("empty.dat").c_str(), why), nullptr);
+  EXPECT_EQ(why, empty_file_text);
+  EXPECT_EQ(mapped_file_open(folder.root().c_str(), why), nullptr);
+  EXPECT_EQ(why, not_regular_text);
+  EXPECT_EQ(mapped_file_open(folder.path("missing.dat").c_str(), why), nullptr);
+  EXPECT_EQ(why, "No such file or directory");
+}
+
+}  // namespace
