@@ -9,8 +9,8 @@
 // Keeps every reported line for comparison.
 class report_capture final : public report_sink {
  public:
-  void report(report_kind kind, const std::string& line) override {
-    lines.push_back(line);
+  void report(report_kind kind, std::string_view line) override {
+    lines.emplace_back(line);
     kinds.push_back(kind);
   }
   std::vector<std::string> lines;

@@ -34,10 +34,10 @@ enum exit_status { read_whole = 0, failed = 1, usage = 2 };
 // puts them after the shape and the tileset.
 class block_report final : public report_sink {
  public:
-  void report(report_kind kind, const std::string& line) override {
+  void report(report_kind kind, std::string_view line) override {
     if (kind == report_kind::overflow) damaged = true;
     if (kind == report_kind::metadata || kind == report_kind::chunk || kind == report_kind::overflow)
-      lines.push_back(line);
+      lines.emplace_back(line);
   }
 
   std::vector<std::string> lines;

@@ -29,6 +29,21 @@ void report_metadata(const std::uint8_t* block, std::int64_t limit, report_sink&
                             read_i32le(block + 4), static_cast<std::int32_t>(limit)));
 }
 
+// An ATTR text can be as long as the file, so its line is built in a checked
+// block like every other file-sized copy.
+void report_attr(report_sink& report, const std::string& head, const std::uint8_t* data, std::size_t length) {
+  static constexpr char open[] = " data:'";
+  const std::size_t text = printable_length(data, length);
+  const std::size_t size = head.size() + sizeof open - 1 + text + 1;
+  auto* line = static_cast<char*>(mem_alloc_zeroed(static_cast<std::int32_t>(size)));
+  std::memcpy(line, head.data(), head.size());
+  std::memcpy(line + head.size(), open, sizeof open - 1);
+  printable_copy(line + head.size() + sizeof open - 1, data, text);
+  line[size - 1] = '\'';
+  report.report(report_kind::chunk, {line, size});
+  mem_release(line);
+}
+
 }  // namespace
 
 bool level_read_chunks(level_image& image, const std::uint8_t* block, std::int64_t limit, report_sink& report) {
@@ -45,11 +60,12 @@ bool level_read_chunks(level_image& image, const std::uint8_t* block, std::int64
     const std::uint8_t* record = block + pos;
     const std::int64_t size = round4(chunk_header_size + length);
     const std::int32_t padded = static_cast<std::int32_t>(size - chunk_header_size);
-    std::string line = format_line("chunk %d: type:'%s' size:%d/%d", index, type_text(record).c_str(),
-                                   static_cast<std::int32_t>(length), padded);
+    const std::string line = format_line("chunk %d: type:'%s' size:%d/%d", index, type_text(record).c_str(),
+                                         static_cast<std::int32_t>(length), padded);
     if (std::memcmp(record, "ATTR", 4) == 0)
-      line += " data:'" + printable_text(record + chunk_header_size, static_cast<std::size_t>(length)) + "'";
-    report.report(report_kind::chunk, line);
+      report_attr(report, line, record + chunk_header_size, static_cast<std::size_t>(length));
+    else
+      report.report(report_kind::chunk, line);
 
     // Padding that would lie past the end of the input stays zero.
     chunk_record* copy = chunk_record_alloc(static_cast<std::int32_t>(size));

@@ -3,7 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-void stdout_report::report(report_kind, const std::string& line) {
+void stdout_report::report(report_kind, std::string_view line) {
   std::fwrite(line.data(), 1, line.size(), stdout);
   std::fputc('\n', stdout);
   // Each line is out before the next step starts, so a run that is stopped
@@ -11,12 +11,19 @@ void stdout_report::report(report_kind, const std::string& line) {
   std::fflush(stdout);
 }
 
+std::size_t printable_length(const std::uint8_t* bytes, std::size_t max_length) {
+  std::size_t length = 0;
+  while (length < max_length && bytes[length] != 0) ++length;
+  return length;
+}
+
+void printable_copy(char* out, const std::uint8_t* bytes, std::size_t length) {
+  for (std::size_t i = 0; i < length; ++i) out[i] = bytes[i] < 0x20 || bytes[i] == 0x7F ? '?' : static_cast<char>(bytes[i]);
+}
+
 std::string printable_text(const std::uint8_t* bytes, std::size_t max_length) {
-  std::string text;
-  for (std::size_t i = 0; i < max_length && bytes[i] != 0; ++i) {
-    const std::uint8_t c = bytes[i];
-    text.push_back(c < 0x20 || c == 0x7F ? '?' : static_cast<char>(c));
-  }
+  std::string text(printable_length(bytes, max_length), '\0');
+  printable_copy(text.data(), bytes, text.size());
   return text;
 }
 
