@@ -1,0 +1,78 @@
+#include "cli/mapped_file.h"
+
+#include <windows.h>
+
+#include "support/memory.h"
+#include "support/windows_error.h"
+
+namespace {
+
+static_assert(GENERIC_READ == 0x80000000 && FILE_SHARE_READ == 1 && OPEN_EXISTING == 3);
+static_assert((FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS) == 0x10000080);
+static_assert(PAGE_READONLY == 2 && FILE_MAP_READ == 4);
+
+HANDLE handle_of(std::intptr_t value) { return reinterpret_cast<HANDLE>(value); }
+std::intptr_t value_of(HANDLE handle) { return reinterpret_cast<std::intptr_t>(handle); }
+
+// CreateFileA refuses a folder with "access denied", which would send the
+// user looking at permissions.
+bool is_folder(const char* path) {
+  const DWORD attributes = GetFileAttributesA(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+}  // namespace
+
+mapped_file* mapped_file_open(const char* path, std::string& why) {
+  auto* record = static_cast<mapped_file*>(mem_alloc_zeroed(sizeof(mapped_file)));
+  const HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    why = is_folder(path) ? not_regular_text : windows_error_text(error);
+    mem_release(record);
+    return nullptr;
+  }
+
+  HANDLE mapping = nullptr;
+  const void* view = nullptr;
+  // A device (NUL, CON, a pipe) opens like a file but has no contents to map.
+  const DWORD type = GetFileType(file);
+  DWORD length = 0, high = 0, size_error = NO_ERROR;
+  if (type == FILE_TYPE_DISK) {
+    SetLastError(NO_ERROR);
+    length = GetFileSize(file, &high);
+    size_error = GetLastError();
+  }
+  if (type != FILE_TYPE_DISK) {
+    why = not_regular_text;
+  } else if (length == INVALID_FILE_SIZE && size_error != NO_ERROR) {
+    why = windows_error_text(size_error);
+  } else if (high != 0 || length >= 0x80000000u) {
+    why = too_large_text;
+  } else if (length == 0) {
+    why = empty_file_text;
+  } else if ((mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr)) == nullptr) {
+    why = windows_error_text(GetLastError());
+  } else if ((view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0)) == nullptr) {
+    why = windows_error_text(GetLastError());
+  } else {
+    record->view = static_cast<const std::uint8_t*>(view);
+    record->length = length;
+    record->file = value_of(file);
+    record->mapping = value_of(mapping);
+    return record;
+  }
+  if (mapping != nullptr) CloseHandle(mapping);
+  CloseHandle(file);
+  mem_release(record);
+  return nullptr;
+}
+
+void mapped_file_close(mapped_file* file) {
+  if (file == nullptr) return;
+  UnmapViewOfFile(file->view);
+  CloseHandle(handle_of(file->mapping));
+  CloseHandle(handle_of(file->file));
+  mem_release(file);
+}

@@ -1,0 +1,183 @@
+#include "support/replacement_file.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "support/windows_error.h"
+
+namespace {
+
+// The one temporary file that may exist at any time, for the console control
+// handler, which Windows runs on a thread of its own.
+SRWLOCK pending_lock = SRWLOCK_INIT;
+char pending_temp[32768];
+bool pending_armed = false;
+
+class pending_locked {
+ public:
+  pending_locked() { AcquireSRWLockExclusive(&pending_lock); }
+  ~pending_locked() { ReleaseSRWLockExclusive(&pending_lock); }
+  pending_locked(const pending_locked&) = delete;
+  pending_locked& operator=(const pending_locked&) = delete;
+};
+
+BOOL WINAPI remove_pending_temp(DWORD) {
+  // The lock is kept: the process is ending, and the editing thread must not
+  // create or rename anything meanwhile.
+  AcquireSRWLockExclusive(&pending_lock);
+  if (pending_armed) DeleteFileA(pending_temp);
+  pending_armed = false;
+  return FALSE;  // the default handler ends the process
+}
+
+void install_cleanup_handler() {
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  SetConsoleCtrlHandler(remove_pending_temp, TRUE);
+}
+
+HANDLE handle_of(std::intptr_t value) { return reinterpret_cast<HANDLE>(value); }
+
+status failure(DWORD error) { return status::failure(windows_error_text(error)); }
+status last_failure() { return failure(GetLastError()); }
+
+std::string folder_of(const std::string& path) {
+  const std::size_t cut = path.find_last_of("\\/:");
+  return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+// The path of the file a link names, in the \\?\ form Windows gives.
+bool resolve_link(const std::string& link, std::string& resolved) {
+  const HANDLE file = CreateFileA(link.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  std::string path(MAX_PATH, '\0');
+  DWORD length = GetFinalPathNameByHandleA(file, path.data(), static_cast<DWORD>(path.size()), FILE_NAME_NORMALIZED);
+  if (length >= path.size()) {
+    path.resize(length);
+    length = GetFinalPathNameByHandleA(file, path.data(), static_cast<DWORD>(path.size()), FILE_NAME_NORMALIZED);
+  }
+  const DWORD error = GetLastError();
+  CloseHandle(file);
+  if (length == 0 || length >= path.size()) {
+    SetLastError(error);
+    return false;
+  }
+  path.resize(length);
+  resolved = path;
+  return true;
+}
+
+}  // namespace
+
+std::string system_error_text(int error) { return std::strerror(error); }
+
+replacement_file::~replacement_file() { discard(); }
+
+void replacement_file::discard() {
+  if (handle_ != -1) CloseHandle(handle_of(handle_));
+  handle_ = -1;
+  if (!temp_.empty()) {
+    pending_locked locked;
+    DeleteFileA(temp_.c_str());
+    pending_armed = false;
+    temp_.clear();
+  }
+}
+
+status replacement_file::begin(const char* target) {
+  target_ = target;
+  DWORD attributes = GetFileAttributesA(target_.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return last_failure();
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    // Renaming over a link would replace the link; replace the file it names.
+    std::string resolved;
+    if (!resolve_link(target_, resolved)) return last_failure();
+    target_ = resolved;
+    attributes = GetFileAttributesA(target_.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return last_failure();
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return status::failure("not a regular file");
+  // Windows would rename over a read-only file only after the attribute is
+  // cleared; the attribute is the user's way of saying no.
+  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return status::failure("the file is read-only");
+
+  // Opening without truncating proves the target may be written (no other
+  // program holds it, the permissions allow it), which creating a file beside
+  // it would not.
+  const HANDLE probe = CreateFileA(target_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (probe == INVALID_HANDLE_VALUE) return last_failure();
+  const DWORD type = GetFileType(probe);
+  CloseHandle(probe);
+  if (type != FILE_TYPE_DISK) return status::failure("not a regular file");
+
+  const std::string folder = folder_of(target_);
+  const std::string name = target_.substr(folder.size());
+  const DWORD kept = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                   FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+  install_cleanup_handler();
+  DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
+  for (int attempt = 0; attempt < 100; ++attempt, seed = seed * 1664525u + 1013904223u) {
+    char suffix[16];
+    std::snprintf(suffix, sizeof suffix, "%08lx", static_cast<unsigned long>(seed));
+    const std::string temp = folder + "." + name + ".mapgraft-" + suffix;
+    if (temp.size() >= sizeof pending_temp) return failure(ERROR_FILENAME_EXCED_RANGE);
+    pending_locked locked;
+    // Shared for deletion only, so that the control handler can remove it
+    // while it is still open.
+    const HANDLE file = CreateFileA(temp.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                    kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+      const DWORD error = GetLastError();
+      if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
+      return failure(error);
+    }
+    handle_ = reinterpret_cast<std::intptr_t>(file);
+    temp_ = temp;
+    std::memcpy(pending_temp, temp.c_str(), temp.size() + 1);
+    pending_armed = true;
+    return status::ok();
+  }
+  return failure(ERROR_FILE_EXISTS);
+}
+
+status replacement_file::write(std::span<const std::uint8_t> bytes) {
+  while (!bytes.empty()) {
+    const DWORD part = bytes.size() > (DWORD{1} << 30) ? DWORD{1} << 30 : static_cast<DWORD>(bytes.size());
+    DWORD written = 0;
+    const BOOL done = WriteFile(handle_of(handle_), bytes.data(), part, &written, nullptr);
+    if (!done || written == 0) {
+      const DWORD error = done ? ERROR_HANDLE_DISK_FULL : GetLastError();
+      discard();
+      return failure(error);
+    }
+    bytes = bytes.subspan(written);
+  }
+  return status::ok();
+}
+
+status replacement_file::commit() {
+  const HANDLE file = handle_of(handle_);
+  handle_ = -1;
+  DWORD error = NO_ERROR;
+  if (!FlushFileBuffers(file)) error = GetLastError();
+  if (!CloseHandle(file) && error == NO_ERROR) error = GetLastError();
+  if (error == NO_ERROR) {
+    pending_locked locked;
+    if (MoveFileExA(temp_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      pending_armed = false;
+      temp_.clear();
+    } else {
+      error = GetLastError();
+    }
+  }
+  if (error != NO_ERROR) {
+    discard();
+    return failure(error);
+  }
+  return status::ok();
+}
