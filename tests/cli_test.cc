@@ -81,6 +81,12 @@ TEST(CommandLine, FilesThatCannotBeOpenedEndWithoutWriting) {
   mkfifo(folder.path("fifo.lvl").c_str(), 0600);
   write_file(folder.path("good.lvl"), tile_entries(3));
   write_file(folder.path("empty.txt"), {});
+  // Sparse, so they cost no disk. The second one's low 32 bits make a valid
+  // 4-byte map: a layer that took only the low word of the size would edit it.
+  write_file(folder.path("2gib.lvl"), {});
+  std::filesystem::resize_file(folder.path("2gib.lvl"), std::uintmax_t{1} << 31);
+  write_file(folder.path("4gib.lvl"), {});
+  std::filesystem::resize_file(folder.path("4gib.lvl"), (std::uintmax_t{1} << 32) + 4);
   struct open_case {
     std::vector<std::string> args;
     std::string path;    // the path the error names
@@ -99,6 +105,9 @@ TEST(CommandLine, FilesThatCannotBeOpenedEndWithoutWriting) {
       {{good, "ATTR", folder.path("missing.txt")}, folder.path("missing.txt"), ""},
       {{good, "ATTR", folder.path("empty.txt")}, folder.path("empty.txt"), "empty file"},
       {{good, "ATTR", folder.root()}, folder.root(), "not a regular file"},
+      {{folder.path("2gib.lvl")}, folder.path("2gib.lvl"), "file too large (2 GiB or more)"},
+      {{folder.path("4gib.lvl")}, folder.path("4gib.lvl"), "file too large (2 GiB or more)"},
+      {{good, "ATTR", folder.path("4gib.lvl")}, folder.path("4gib.lvl"), "file too large (2 GiB or more)"},
   };
   const std::vector<std::string> before = folder.entries();
   for (const open_case& c : cases) {

@@ -51,6 +51,11 @@ void set_limit(int resource, long limit) {
 bool tool_is_native() { return tool_command().size() == 1; }
 bool inspector_is_native() { return inspector_command().size() == 1; }
 
+bool tool_is_windows() {
+  const std::string program = tool_command().back();
+  return program.size() > 4 && program.compare(program.size() - 4, 4, ".exe") == 0;
+}
+
 std::string banner_pattern() {
   return "mapgraft v0\\.1\\.1 (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) [ 123][0-9] [0-9]{4} .+";
 }

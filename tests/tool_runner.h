@@ -37,5 +37,8 @@ run_result run_inspector(const std::vector<std::string>& args, const run_options
 bool tool_is_native();
 bool inspector_is_native();
 
+// True when the tool under test is a Windows executable (run under Wine).
+bool tool_is_windows();
+
 // The tool's first output line, whatever the build date.
 std::string banner_pattern();
