@@ -44,11 +44,17 @@ int edit(int argc, char** argv) {
     if (level_read(level.image, mapped_file_bytes(input.get()), report) == read_result::rejected) return not_written;
   }
   if (argc >= 4) {
+    // The raw file goes straight into its chunk: a raw file of hundreds of
+    // megabytes then passes through memory once.
     const char* raw_path = argv[3];
-    mapped_file_ptr raw = open_input(raw_path, why);
-    if (!raw) return cannot("open", raw_path, why);
-    if (!level_add_chunk(level.image, argv[2], mapped_file_bytes(raw.get())))
-      return cannot("write", target, "the chunk would not fit a map file");
+    bool fits = true;
+    const auto place = [&](std::uint32_t length) {
+      std::uint8_t* data = level_add_chunk_space(level.image, argv[2], length);
+      fits = data != nullptr;
+      return data;
+    };
+    if (!mapped_file_read_into(raw_path, why, place))
+      return fits ? cannot("open", raw_path, why) : cannot("write", target, "the chunk would not fit a map file");
   }
   if (status s = level_write(level.image, target, report); !s.is_ok()) return cannot("write", target, s.why());
   return written;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -18,6 +19,14 @@ struct mapped_file {
 // Returns the mapped file, or null with the reason in `why`. Prints nothing.
 mapped_file* mapped_file_open(const char* path, std::string& why);
 void mapped_file_close(mapped_file* file);
+
+// Copies the whole of an input file, which must pass the same checks as for
+// mapped_file_open, into the block that `place` returns for its length. Where
+// reading costs less than mapping, the bytes go straight from the file to
+// the block. Returns false with the reason in `why`, or with `why` left as it
+// was when `place` returned null.
+bool mapped_file_read_into(const char* path, std::string& why,
+                           const std::function<std::uint8_t*(std::uint32_t length)>& place);
 
 inline std::span<const std::uint8_t> mapped_file_bytes(const mapped_file* file) {
   return {file->view, file->length};

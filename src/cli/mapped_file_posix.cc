@@ -19,33 +19,14 @@ namespace {
 constexpr off_t read_at_least = off_t{1} << 20;
 constexpr std::intptr_t read_copy = -2;  // `mapping` of an input read, not mapped
 
-// Reads the whole file, or says why not.
-const std::uint8_t* read_whole(int fd, std::size_t length, std::string& why) {
-  auto* bytes = static_cast<std::uint8_t*>(mem_alloc_zeroed(static_cast<std::int32_t>(length)));
-  std::size_t done = 0;
-  while (done < length) {
-    const ssize_t got = pread(fd, bytes + done, length - done, static_cast<off_t>(done));
-    if (got > 0) {
-      done += static_cast<std::size_t>(got);
-    } else if (got < 0 && errno == EINTR) {
-      continue;
-    } else {
-      why = got < 0 ? system_error_text(errno) : "the file shrank while it was read";
-      mem_release(bytes);
-      return nullptr;
-    }
-  }
-  return bytes;
-}
-
-}  // namespace
-
-mapped_file* mapped_file_open(const char* path, std::string& why) {
+// Opens an input and checks that it can be taken whole. Returns the
+// descriptor, with the file's length, or -1 with the reason in `why`.
+int open_checked(const char* path, std::size_t& length, std::string& why) {
   // Non-blocking, so that opening a FIFO does not wait for a writer.
   const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     why = system_error_text(errno);
-    return nullptr;
+    return -1;
   }
   struct stat info {};
   const char* refused = nullptr;
@@ -58,29 +39,72 @@ mapped_file* mapped_file_open(const char* path, std::string& why) {
   } else if (info.st_size >= (off_t{1} << 31)) {
     refused = too_large_text;
   } else {
-    const auto length = static_cast<std::size_t>(info.st_size);
-    const std::uint8_t* view = nullptr;
-    std::intptr_t mapping = -1;
-    if (info.st_size >= read_at_least) {
-      view = read_whole(fd, length, why);
-      mapping = read_copy;
-    } else if (void* mapped = mmap(nullptr, length, PROT_READ, MAP_PRIVATE, fd, 0); mapped != MAP_FAILED) {
-      view = static_cast<const std::uint8_t*>(mapped);
-    } else {
-      why = system_error_text(errno);
-    }
-    if (view != nullptr) {
-      auto* file = static_cast<mapped_file*>(mem_alloc_zeroed(sizeof(mapped_file)));
-      file->view = view;
-      file->length = static_cast<std::uint32_t>(length);
-      file->file = fd;
-      file->mapping = mapping;
-      return file;
-    }
+    length = static_cast<std::size_t>(info.st_size);
+    return fd;
   }
   if (refused != nullptr) why = refused;
   close(fd);
-  return nullptr;
+  return -1;
+}
+
+// Reads the file's first `length` bytes into `out`.
+bool read_all(int fd, std::uint8_t* out, std::size_t length, std::string& why) {
+  std::size_t done = 0;
+  while (done < length) {
+    const ssize_t got = pread(fd, out + done, length - done, static_cast<off_t>(done));
+    if (got > 0) {
+      done += static_cast<std::size_t>(got);
+    } else if (got < 0 && errno == EINTR) {
+      continue;
+    } else {
+      why = got < 0 ? system_error_text(errno) : "the file shrank while it was read";
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+mapped_file* mapped_file_open(const char* path, std::string& why) {
+  std::size_t length = 0;
+  const int fd = open_checked(path, length, why);
+  if (fd < 0) return nullptr;
+  const std::uint8_t* view = nullptr;
+  std::intptr_t mapping = -1;
+  if (length >= read_at_least) {
+    auto* bytes = static_cast<std::uint8_t*>(mem_alloc_zeroed(static_cast<std::int32_t>(length)));
+    if (read_all(fd, bytes, length, why))
+      view = bytes;
+    else
+      mem_release(bytes);
+    mapping = read_copy;
+  } else if (void* mapped = mmap(nullptr, length, PROT_READ, MAP_PRIVATE, fd, 0); mapped != MAP_FAILED) {
+    view = static_cast<const std::uint8_t*>(mapped);
+  } else {
+    why = system_error_text(errno);
+  }
+  if (view == nullptr) {
+    close(fd);
+    return nullptr;
+  }
+  auto* file = static_cast<mapped_file*>(mem_alloc_zeroed(sizeof(mapped_file)));
+  file->view = view;
+  file->length = static_cast<std::uint32_t>(length);
+  file->file = fd;
+  file->mapping = mapping;
+  return file;
+}
+
+bool mapped_file_read_into(const char* path, std::string& why,
+                           const std::function<std::uint8_t*(std::uint32_t length)>& place) {
+  std::size_t length = 0;
+  const int fd = open_checked(path, length, why);
+  if (fd < 0) return false;
+  std::uint8_t* out = place(static_cast<std::uint32_t>(length));
+  const bool done = out != nullptr && read_all(fd, out, length, why);
+  close(fd);
+  return done;
 }
 
 void mapped_file_close(mapped_file* file) {

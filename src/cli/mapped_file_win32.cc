@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstring>
+
 #include "support/memory.h"
 #include "support/windows_error.h"
 
@@ -75,4 +77,14 @@ void mapped_file_close(mapped_file* file) {
   CloseHandle(handle_of(file->mapping));
   CloseHandle(handle_of(file->file));
   mem_release(file);
+}
+
+bool mapped_file_read_into(const char* path, std::string& why,
+                           const std::function<std::uint8_t*(std::uint32_t length)>& place) {
+  mapped_file_ptr file(mapped_file_open(path, why));
+  if (!file) return false;
+  std::uint8_t* out = place(file->length);
+  if (out == nullptr) return false;
+  std::memcpy(out, file->view, file->length);
+  return true;
 }
