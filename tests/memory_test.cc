@@ -19,10 +19,10 @@ TEST(Memory, FreshBlocksAreAllZero) {
 }
 
 TEST(Memory, LargeBlocksAreZeroWritableAndReleasedInAnyOrder) {
-  // Blocks of a megabyte or more have mappings of their own, while the table
-  // of them lasts; past it they come from the heap like the rest.
+  // Blocks of 2 MiB or more have mappings of their own, while the table of
+  // them lasts; past it they come from the heap like the rest.
   std::vector<std::uint8_t*> blocks;
-  for (std::int32_t size : {1 << 20, (3 << 20) + 5, (2 << 20) - 1, 40 << 20}) {
+  for (std::int32_t size : {2 << 20, (5 << 20) + 5, (2 << 20) - 1, 40 << 20}) {
     auto* block = static_cast<std::uint8_t*>(mem_alloc_zeroed(size));
     ASSERT_NE(block, nullptr);
     EXPECT_TRUE(std::all_of(block, block + size, [](std::uint8_t b) { return b == 0; })) << size;
@@ -33,9 +33,10 @@ TEST(Memory, LargeBlocksAreZeroWritableAndReleasedInAnyOrder) {
   for (std::size_t i : {2, 0, 3, 1}) mem_release(blocks[i]);
 
   blocks.clear();
+  constexpr std::int32_t size = (2 << 20) + 100;
   for (int i = 0; i < 80; ++i) {
-    blocks.push_back(static_cast<std::uint8_t*>(mem_alloc_zeroed(1 << 20)));
-    blocks.back()[(1 << 20) - 1] = 1;
+    blocks.push_back(static_cast<std::uint8_t*>(mem_alloc_zeroed(size)));
+    blocks.back()[size - 1] = 1;
   }
   for (std::uint8_t* block : blocks) mem_release(block);
 }

@@ -15,8 +15,10 @@ namespace {
 // Mapping a file costs a page fault for every few pages touched, and on a
 // virtual machine a fault can cost tens of microseconds: a 256 MiB input took
 // longer to map than to read and write out whole. A large input is therefore
-// read into a block of its own, which takes huge pages (see mem_alloc_zeroed).
-constexpr off_t read_at_least = off_t{1} << 20;
+// read into a block of its own, which takes huge pages (see mem_alloc_zeroed);
+// a smaller one costs less mapped than in a block whose last, partial huge
+// page is made of small pages.
+constexpr off_t read_at_least = off_t{16} << 20;
 constexpr std::intptr_t read_copy = -2;  // `mapping` of an input read, not mapped
 
 // Opens an input and checks that it can be taken whole. Returns the
