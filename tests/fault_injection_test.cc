@@ -129,6 +129,23 @@ TEST_F(FaultInjection, InterruptedWhileWritingRemovesItsTemporaryFile) {
   }
 }
 
+// Under Wine, SIGINT reaches a Windows program as Ctrl-C, which ends it with
+// STATUS_CONTROL_C_EXIT (0xC000013A, of which Linux sees the low byte).
+TEST(FaultInjectionOnWindows, CtrlCWhileWritingRemovesItsTemporaryFile) {
+  if (!tool_is_windows()) GTEST_SKIP() << "Ctrl-C as Windows delivers it";
+  temp_folder folder;
+  const std::string map = folder.path("map.lvl"), raw = folder.path("big.dat");
+  write_file(map, tile_entries(64));
+  write_file(raw, bytes(64 << 20, 0x42));
+  run_options options;
+  options.while_running = signal_once_writing(folder, SIGINT);
+  const run_result r = run_tool({map, "BLOB", raw}, options);
+  EXPECT_EQ(r.status, 0x3A);
+  expect_report_prefix(r, all_lines());
+  EXPECT_EQ(read_file(map), tile_entries(64));
+  EXPECT_EQ(folder.entries(), (std::vector<std::string>{"big.dat", "map.lvl"}));
+}
+
 TEST_F(FaultInjection, MemoryExhaustedEndsWithStatus3BeforeWriting) {
   if (under_address_sanitizer) GTEST_SKIP() << "the sanitizer reserves far more address space than the limit";
   run_options options;

@@ -29,7 +29,11 @@ BOOL WINAPI remove_pending_temp(DWORD) {
   AcquireSRWLockExclusive(&pending_lock);
   if (pending_armed) DeleteFileA(pending_temp);
   pending_armed = false;
-  return FALSE;  // the default handler ends the process
+  // End as the default handler would, with its status, but without running
+  // exit code while the editing thread may hold the C library's locks (Wine's
+  // default handler also ended the process with status 0).
+  TerminateProcess(GetCurrentProcess(), STATUS_CONTROL_C_EXIT);
+  return TRUE;
 }
 
 void install_cleanup_handler() {
