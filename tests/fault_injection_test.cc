@@ -107,17 +107,11 @@ TEST_F(FaultInjection, KilledBySizeLimitLeavesTheTarget) {
   EXPECT_EQ(read_file(map_), input_);
 }
 
-TEST_F(FaultInjection, KilledWhileWritingLeavesTheTarget) {
-  run_options options;
-  options.while_running = signal_once_writing(folder_, SIGKILL);
-  const run_result r = run_tool({map_, "BLOB", raw_}, options);
-  EXPECT_EQ(r.signal, SIGKILL);
-  expect_report_prefix(r, all_lines());
-  EXPECT_EQ(read_file(map_), input_);
-}
-
-TEST_F(FaultInjection, InterruptedWhileWritingRemovesItsTemporaryFile) {
-  for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+// SIGKILL cannot be caught, so its temporary file stays; the interrupting
+// signals remove it before the process ends.
+TEST_F(FaultInjection, KilledOrInterruptedWhileWritingLeavesTheTarget) {
+  // SIGKILL last: the temporary file it leaves would be taken for the next run's.
+  for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGKILL}) {
     SCOPED_TRACE(strsignal(sig));
     run_options options;
     options.while_running = signal_once_writing(folder_, sig);
@@ -125,7 +119,9 @@ TEST_F(FaultInjection, InterruptedWhileWritingRemovesItsTemporaryFile) {
     EXPECT_EQ(r.signal, sig);
     expect_report_prefix(r, all_lines());
     EXPECT_EQ(read_file(map_), input_);
-    EXPECT_EQ(leftovers(), std::vector<std::string>{});
+    if (sig != SIGKILL) {
+      EXPECT_EQ(leftovers(), std::vector<std::string>{});
+    }
   }
 }
 

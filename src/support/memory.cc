@@ -20,7 +20,6 @@
 #include <unistd.h>
 
 #include <cstdint>
-#include <mutex>
 #endif
 
 namespace {
@@ -41,9 +40,9 @@ struct large_block {
   std::size_t length;
 };
 
-// A run holds a handful of large blocks; past these, calloc serves.
+// A run holds a handful of large blocks; past these, calloc serves. The tool
+// is single-threaded, so the table needs no lock.
 large_block large_blocks[64];
-std::mutex large_blocks_lock;
 
 void* map_large_block(std::size_t size) {
   const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
@@ -58,7 +57,6 @@ void* map_large_block(std::size_t size) {
   void* block = reinterpret_cast<void*>(start);
   madvise(block, length, MADV_HUGEPAGE);  // refused where huge pages are off; small pages then serve
 
-  std::lock_guard<std::mutex> lock(large_blocks_lock);
   for (large_block& slot : large_blocks) {
     if (slot.start == nullptr) {
       slot = {block, length};
@@ -70,7 +68,6 @@ void* map_large_block(std::size_t size) {
 }
 
 bool unmap_large_block(void* block) {
-  std::lock_guard<std::mutex> lock(large_blocks_lock);
   for (large_block& slot : large_blocks) {
     if (slot.start == block) {
       munmap(slot.start, slot.length);
