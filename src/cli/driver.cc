@@ -31,15 +31,13 @@ int cannot(const char* what, const char* path, const std::string& why) {
   return not_written;
 }
 
-mapped_file_ptr open_input(const char* path, std::string& why) { return mapped_file_ptr(mapped_file_open(path, why)); }
-
 int edit(int argc, char** argv) {
   const char* target = argv[1];
   level_image_owner level;
   stdout_report report;
   std::string why;
   {
-    mapped_file_ptr input = open_input(target, why);
+    const mapped_file_ptr input(mapped_file_open(target, why));
     if (!input) return cannot("open", target, why);
     if (level_read(level.image, mapped_file_bytes(input.get()), report) == read_result::rejected) return not_written;
   }
