@@ -9,6 +9,8 @@
 #include "level/level_insert.h"
 #include "level/level_reader.h"
 #include "level/level_writer.h"
+#include "support/output_stream.h"
+#include "support/replacement_file.h"
 
 #ifndef MAPGRAFT_VERSION
 #error "MAPGRAFT_VERSION must be defined by the build"
@@ -26,8 +28,7 @@ constexpr const char* help_text =
 enum exit_status { written = 0, not_written = 1, usage = 2 };
 
 int cannot(const char* what, const char* path, const std::string& why) {
-  std::fflush(stdout);
-  std::fprintf(stderr, "mapgraft: cannot %s '%s': %s\n", what, path, why.c_str());
+  print_error_line(format_line("mapgraft: cannot %s '%s': %s", what, path, why.c_str()));
   return not_written;
 }
 
@@ -41,39 +42,49 @@ int edit(int argc, char** argv) {
     if (!input) return cannot("open", target, why);
     if (level_read(level.image, mapped_file_bytes(input.get()), report) == read_result::rejected) return not_written;
   }
+  // The raw file stays where it is until the writer copies it into place, so
+  // a raw file of any size costs no memory.
+  file_source raw;
+  const source_closer raw_closer{raw};
   if (argc >= 4) {
-    // The raw file goes straight into its chunk: a raw file of hundreds of
-    // megabytes then passes through memory once.
     const char* raw_path = argv[3];
-    bool fits = true;
-    const auto place = [&](std::uint32_t length) {
-      std::uint8_t* data = level_add_chunk_space(level.image, argv[2], length);
-      fits = data != nullptr;
-      return data;
-    };
-    if (!mapped_file_read_into(raw_path, why, place))
-      return fits ? cannot("open", raw_path, why) : cannot("write", target, "the chunk would not fit a map file");
+    if (!mapped_file_open_source(raw_path, raw, why)) return cannot("open", raw_path, why);
+    if (!level_add_chunk_source(level.image, argv[2], raw))
+      return cannot("write", target, "the chunk would not fit a map file");
   }
   if (status s = level_write(level.image, target, report); !s.is_ok()) return cannot("write", target, s.why());
   return written;
 }
 
-}  // namespace
+// The map is what matters: a report that could not be written changes no
+// exit status, but the user is told it is missing.
+int finish(int status) {
+  output_stream& out = standard_output();
+  out.flush();
+  if (out.error() != 0)
+    print_error_line(format_line("mapgraft: cannot write standard output: %s", system_error_text(out.error()).c_str()));
+  return status;
+}
 
-int mapgraft_main(int argc, char** argv) {
-  std::printf("mapgraft v%s %s %s\n", MAPGRAFT_VERSION, __DATE__, author);
-  std::fflush(stdout);
+int run(int argc, char** argv) {
+  output_stream& out = standard_output();
+  out.write(format_line("mapgraft v%s %s %s\n", MAPGRAFT_VERSION, __DATE__, author));
+  out.flush();
   if (argc <= 1) {
     // Without an argument vector (Linux then passes an empty name) the tool
     // names itself.
     const char* name = argc == 1 && argv[0] != nullptr && argv[0][0] != '\0' ? argv[0] : "mapgraft";
-    std::printf("Usage: %s <target.lvl> [<magic> <raw.dat>]\n", name);
-    std::printf("Example: %s smallmap.lvl ATTR msg.txt\n", name);
+    out.write(format_line("Usage: %s <target.lvl> [<magic> <raw.dat>]\n", name));
+    out.write(format_line("Example: %s smallmap.lvl ATTR msg.txt\n", name));
     return usage;
   }
   if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-    std::fputs(help_text, stdout);
+    out.write(help_text);
     return written;
   }
   return edit(argc, argv);
 }
+
+}  // namespace
+
+int mapgraft_main(int argc, char** argv) { return finish(run(argc, argv)); }

@@ -6,6 +6,8 @@
 #include <span>
 #include <string>
 
+#include "support/file_io.h"
+
 // An input file mapped read-only as one block. Only regular files of 1 byte
 // up to 2 GiB (exclusive) are mapped: an empty file cannot be mapped, and the
 // map stages count lengths in signed 32 bits.
@@ -27,6 +29,20 @@ void mapped_file_close(mapped_file* file);
 // was when `place` returned null.
 bool mapped_file_read_into(const char* path, std::string& why,
                            const std::function<std::uint8_t*(std::uint32_t length)>& place);
+
+// Opens an input whose bytes are copied later, straight from the file: the
+// same checks as for mapped_file_open, nothing read yet. The file stays open
+// in `source` until mapped_file_close_source.
+bool mapped_file_open_source(const char* path, file_source& source, std::string& why);
+void mapped_file_close_source(file_source& source);
+
+struct source_closer {
+  explicit source_closer(file_source& closed) : source(closed) {}
+  source_closer(const source_closer&) = delete;
+  source_closer& operator=(const source_closer&) = delete;
+  ~source_closer() { mapped_file_close_source(source); }
+  file_source& source;
+};
 
 inline std::span<const std::uint8_t> mapped_file_bytes(const mapped_file* file) {
   return {file->view, file->length};

@@ -118,3 +118,16 @@ void mapped_file_close(mapped_file* file) {
   close(static_cast<int>(file->file));
   mem_release(file);
 }
+
+bool mapped_file_open_source(const char* path, file_source& source, std::string& why) {
+  std::size_t length = 0;
+  const int fd = open_checked(path, length, why);
+  if (fd < 0) return false;
+  source = {fd, length};
+  return true;
+}
+
+void mapped_file_close_source(file_source& source) {
+  if (source.file >= 0) close(static_cast<int>(source.file));
+  source = {};
+}

@@ -88,3 +88,33 @@ bool mapped_file_read_into(const char* path, std::string& why,
   std::memcpy(out, file->view, file->length);
   return true;
 }
+
+bool mapped_file_open_source(const char* path, file_source& source, std::string& why) {
+  const HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    why = is_folder(path) ? not_regular_text : windows_error_text(error);
+    return false;
+  }
+  LARGE_INTEGER size{};
+  if (GetFileType(file) != FILE_TYPE_DISK) {
+    why = not_regular_text;
+  } else if (!GetFileSizeEx(file, &size)) {
+    why = windows_error_text(GetLastError());
+  } else if (size.QuadPart >= 0x80000000LL) {
+    why = too_large_text;
+  } else if (size.QuadPart == 0) {
+    why = empty_file_text;
+  } else {
+    source = {value_of(file), static_cast<std::uint64_t>(size.QuadPart)};
+    return true;
+  }
+  CloseHandle(file);
+  return false;
+}
+
+void mapped_file_close_source(file_source& source) {
+  if (source.file != -1) CloseHandle(handle_of(source.file));
+  source = {};
+}

@@ -1,6 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
+
+#include "support/byte_order.h"
+#include "support/file_io.h"
 
 // Map file layout. All numbers are little-endian.
 //
@@ -45,40 +49,98 @@ inline constexpr std::uint8_t elvl_magic[4] = {'e', 'l', 'v', 'l'};
 // Rounds a byte count up to a multiple of 4.
 constexpr std::int64_t round4(std::int64_t n) { return (n + 3) / 4 * 4; }
 
-// One metadata chunk, as one block of round4(8 + L) bytes laid out exactly as
-// in the file, so writing the block writes the record with its padding.
+// One metadata chunk, laid out exactly as in the file: writing its
+// round4(8 + L) bytes writes the record with its padding.
 struct chunk_record;
 
-// Builds a zero-filled record of `type` and `length` data bytes. `length` must
-// leave the record size within a signed 32-bit count.
-chunk_record* chunk_record_new(const std::uint8_t type[4], std::uint32_t length);
-// A zero-filled block of `size` bytes, filled in by the caller.
-chunk_record* chunk_record_alloc(std::int32_t size);
-std::uint8_t* chunk_record_bytes(chunk_record* record);
-const std::uint8_t* chunk_record_bytes(const chunk_record* record);
-const std::uint8_t* chunk_record_type(const chunk_record* record);
-std::uint32_t chunk_record_length(const chunk_record* record);
-std::int64_t chunk_record_size(const chunk_record* record);
+inline const std::uint8_t* chunk_record_bytes(const chunk_record* record) {
+  return reinterpret_cast<const std::uint8_t*>(record);
+}
+inline std::uint8_t* chunk_record_bytes(chunk_record* record) { return reinterpret_cast<std::uint8_t*>(record); }
+inline const std::uint8_t* chunk_record_type(const chunk_record* record) { return chunk_record_bytes(record); }
+inline std::uint32_t chunk_record_length(const chunk_record* record) {
+  return read_u32le(chunk_record_bytes(record) + 4);
+}
+inline std::int64_t chunk_record_size(const chunk_record* record) {
+  return round4(chunk_header_size + std::int64_t{chunk_record_length(record)});
+}
 
-struct chunk_list_node {
-  chunk_list_node* next;
-  chunk_record* item;
-};
+// The largest data length whose record still fits a signed 32-bit size.
+inline constexpr std::uint32_t max_chunk_length = 0x7FFFFFFCu - chunk_header_size;
 
-// Singly linked, in insertion order. Nodes belong to the list; items belong to
-// whoever appended them.
+// Data that stay in a file until they are written, so that a raw file of
+// any size never has to pass through memory.
+using chunk_source = file_source;
+
+struct chunk_block;
+struct chunk_source_entry;
+
+// The chunks in order. Records in memory are packed back to back in a few
+// large blocks and walked by their lengths; a chunk whose data stay in a file
+// is kept aside with its place in the order. A list costs its records' bytes
+// and a few allocations, however many chunks it holds.
 struct chunk_list {
-  chunk_list_node* head;
-  chunk_list_node* tail;
+  chunk_block* head = nullptr;
+  chunk_block* tail = nullptr;
+  chunk_source_entry* sources = nullptr;  // in order; `sources_count` of them
+  std::int64_t sources_count = 0;
+  std::int64_t sources_capacity = 0;
+  std::int64_t count = 0;  // every chunk, in memory or not
 };
 
 void chunk_list_init(chunk_list& list);
-void chunk_list_append(chunk_list& list, chunk_record* item);
+// Appends a zero-filled record of `type` and `length` data bytes and returns
+// it, for the caller to fill in; null, adding nothing, when `length` exceeds
+// max_chunk_length.
+chunk_record* chunk_list_append(chunk_list& list, const std::uint8_t type[4], std::uint32_t length);
+// Appends a chunk of `type` whose data stay in `source` until written; false
+// when the length exceeds max_chunk_length.
+bool chunk_list_append_source(chunk_list& list, const std::uint8_t type[4], const chunk_source& source);
+// Releases every block and entry, leaving the list empty.
 void chunk_list_clear(chunk_list& list);
 
+struct chunk_block {
+  chunk_block* next;
+  std::uint8_t* bytes;
+  std::int64_t used;
+  std::int64_t capacity;
+};
+
+struct chunk_source_entry {
+  std::int64_t position;  // its index among all chunks
+  std::uint8_t header[chunk_header_size];
+  chunk_source source;
+};
+
+// Calls `function(record)` for each chunk in order, or `function(record,
+// source)` where the function takes both: `source` is then null for a record
+// in memory, and for a chunk kept in a file `record` is its 8-byte header.
 template <typename Function>
 void chunk_list_for_each(const chunk_list& list, Function&& function) {
-  for (chunk_list_node* node = list.head; node != nullptr; node = node->next) function(node->item);
+  const chunk_source_entry* next_source = list.sources;
+  const chunk_source_entry* const sources_end = list.sources + list.sources_count;
+  const chunk_block* block = list.head;
+  std::int64_t offset = 0;
+  for (std::int64_t position = 0; position < list.count; ++position) {
+    const chunk_record* record;
+    const chunk_source* source = nullptr;
+    if (next_source != sources_end && next_source->position == position) {
+      record = reinterpret_cast<const chunk_record*>(next_source->header);
+      source = &next_source->source;
+      ++next_source;
+    } else {
+      while (offset >= block->used) {
+        block = block->next;
+        offset = 0;
+      }
+      record = reinterpret_cast<const chunk_record*>(block->bytes + offset);
+      offset += chunk_record_size(record);
+    }
+    if constexpr (std::is_invocable_v<Function, const chunk_record*, const chunk_source*>)
+      function(record, source);
+    else
+      function(record);
+  }
 }
 
 enum class level_shape { plain, tileset, extended };
@@ -90,13 +152,12 @@ struct level_image {
   bool own_tileset = false;         // false: the default tileset was supplied
   std::uint8_t* tileset = nullptr;  // a whole bitmap file, header patched by the writer
   std::int32_t tileset_size = 0;    // allocated length, a multiple of 4
-  chunk_list chunks = {nullptr, nullptr};
+  chunk_list chunks;
   std::uint8_t* map_data = nullptr;
   std::int32_t map_length = 0;
 };
 
-// Releases every chunk record, the list's nodes and both buffers, leaving the
-// image empty.
+// Releases the chunk list and both buffers, leaving the image empty.
 void level_image_release(level_image& image);
 
 // Owns a level image for one run and releases it on every path.

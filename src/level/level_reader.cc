@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "level/default_tileset.h"
+#include "level/level_report.h"
 #include "support/byte_order.h"
 #include "support/memory.h"
 
@@ -23,54 +24,30 @@ read_result reject(report_sink& report) {
   return read_result::rejected;
 }
 
-void report_metadata(const std::uint8_t* block, std::int64_t limit, report_sink& report) {
-  report.report(report_kind::metadata,
-                format_line("metadata: type:'%s' size:%d maxsize:%d", type_text(block).c_str(),
-                            read_i32le(block + 4), static_cast<std::int32_t>(limit)));
-}
-
-// An ATTR text can be as long as the file, so its line is built in a checked
-// block like every other file-sized copy.
-void report_attr(report_sink& report, const std::string& head, const std::uint8_t* data, std::size_t length) {
-  static constexpr char open[] = " data:'";
-  const std::size_t text = printable_length(data, length);
-  const std::size_t size = head.size() + sizeof open - 1 + text + 1;
-  auto* line = static_cast<char*>(mem_alloc_zeroed(static_cast<std::int32_t>(size)));
-  std::memcpy(line, head.data(), head.size());
-  std::memcpy(line + head.size(), open, sizeof open - 1);
-  printable_copy(line + head.size() + sizeof open - 1, data, text);
-  line[size - 1] = '\'';
-  report.report(report_kind::chunk, {line, size});
-  mem_release(line);
-}
-
 }  // namespace
 
-bool level_read_chunks(level_image& image, const std::uint8_t* block, std::int64_t limit, report_sink& report) {
+bool level_read_chunks(level_image& image, const std::uint8_t* block, std::int64_t block_offset, std::int64_t limit,
+                       report_sink& report) {
   const std::int64_t total = read_u32le(block + 4);
   std::int64_t pos = elvl_header_size;
-  for (int index = 0; pos < total; ++index) {
+  for (std::int64_t index = 0; pos < total; ++index) {
     // 64-bit sums cannot wrap: pos and limit stay below 2^32 and length below 2^32.
     const bool header_inside = pos + chunk_header_size <= limit;
     const std::int64_t length = header_inside ? read_u32le(block + pos + 4) : 0;
     if (!header_inside || pos + chunk_header_size + length > limit) {
-      report.report(report_kind::overflow, format_line("buffer overflow detected near chunk %d", index));
+      line_text line;
+      line << "buffer overflow detected near chunk " << std::int64_t{static_cast<std::int32_t>(index)};
+      report.report(report_kind::overflow, line.view());
       return false;
     }
     const std::uint8_t* record = block + pos;
     const std::int64_t size = round4(chunk_header_size + length);
-    const std::int32_t padded = static_cast<std::int32_t>(size - chunk_header_size);
-    const std::string line = format_line("chunk %d: type:'%s' size:%d/%d", index, type_text(record).c_str(),
-                                         static_cast<std::int32_t>(length), padded);
-    if (std::memcmp(record, "ATTR", 4) == 0)
-      report_attr(report, line, record + chunk_header_size, static_cast<std::size_t>(length));
-    else
-      report.report(report_kind::chunk, line);
+    report.chunk({index, block_offset + pos, record});
+    if (pos + size > total) report.damage({damage_found::kind::chunk_past_block, index, pos + size - total, total});
 
     // Padding that would lie past the end of the input stays zero.
-    chunk_record* copy = chunk_record_alloc(static_cast<std::int32_t>(size));
+    chunk_record* copy = chunk_list_append(image.chunks, record, static_cast<std::uint32_t>(length));
     std::memcpy(chunk_record_bytes(copy), record, static_cast<std::size_t>(std::min(size, limit - pos)));
-    chunk_list_append(image.chunks, copy);
     pos += size;
   }
   return true;
@@ -99,26 +76,34 @@ read_result level_read(level_image& image, std::span<const std::uint8_t> input, 
     image.shape = extended ? level_shape::extended : level_shape::tileset;
     image.own_tileset = true;
     map_offset = file_size;
+    report.shape(image);
 
     if (extended) {
+      const std::uint8_t* block = bytes + block_offset;
       const std::int64_t limit = length - block_offset;
-      report_metadata(bytes + block_offset, limit, report);
-      level_read_chunks(image, bytes + block_offset, limit, report);
+      report.metadata({block_offset, read_u32le(block + 4), limit});
+      level_read_chunks(image, block, block_offset, limit, report);
+      const std::int64_t block_end = block_offset + read_u32le(block + 4);
+      if (file_size != block_end) report.damage({damage_found::kind::bitmap_size_mismatch, -1, file_size, block_end});
       // The copy describes the bitmap alone again.
       write_u32le(image.tileset + 2, read_u16le(image.tileset + 6));
     }
   } else {
+    // A block at the very start without a bitmap: its chunks are kept and the
+    // map data is what follows it, so the block is not carried twice. Its
+    // length is all that says where the map data start, and tile entries read
+    // as records look valid: a block longer than the file leaves no way to
+    // tell what is map data, so the file is not taken for a map.
+    const bool block_first = length >= 8 && is_elvl(bytes);
+    if (block_first && read_u32le(bytes + 4) > length) return reject(report);
     report.report(report_kind::default_tileset, "inserting default tileset");
     image.tileset = copy_block(default_tileset.data(), default_tileset_size, round4(default_tileset_size));
     image.tileset_size = static_cast<std::int32_t>(round4(default_tileset_size));
-    image.shape = level_shape::plain;
-
-    // A block at the very start without a bitmap: its chunks are kept and the
-    // map data is what follows it, so the block is not carried twice.
-    if (length >= 8 && is_elvl(bytes)) {
-      image.shape = level_shape::extended;
-      report_metadata(bytes, length, report);
-      level_read_chunks(image, bytes, length, report);
+    image.shape = block_first ? level_shape::extended : level_shape::plain;
+    report.shape(image);
+    if (block_first) {
+      report.metadata({0, read_u32le(bytes + 4), length});
+      level_read_chunks(image, bytes, 0, length, report);
       map_offset = std::min(std::max<std::int64_t>(read_u32le(bytes + 4), elvl_header_size), length);
     }
   }

@@ -14,8 +14,9 @@ enum class read_result { accepted, rejected };
 // On rejection the image stays empty.
 read_result level_read(level_image& image, std::span<const std::uint8_t> input, report_sink& report);
 
-// Walks the metadata block that starts at `block` and appends a copy of each
-// record to the image's chunk list. The walk is bounded by `limit`, the bytes
-// from `block` to the end of the input (at least 8). Returns false when it
-// stopped at a damaged record.
-bool level_read_chunks(level_image& image, const std::uint8_t* block, std::int64_t limit, report_sink& report);
+// Walks the metadata block that starts at `block`, `block_offset` bytes into
+// the file, and appends a copy of each record to the image's chunk list. The
+// walk is bounded by `limit`, the bytes from `block` to the end of the input
+// (at least 8). Returns false when it stopped at a damaged record.
+bool level_read_chunks(level_image& image, const std::uint8_t* block, std::int64_t block_offset, std::int64_t limit,
+                       report_sink& report);

@@ -1,10 +1,12 @@
 #include "level/level_writer.h"
 
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 #include "level/level_summary.h"
 #include "support/byte_order.h"
+#include "support/memory.h"
 
 namespace {
 
@@ -13,7 +15,7 @@ constexpr std::int64_t max_file_size = std::numeric_limits<std::int32_t>::max();
 struct layout {
   std::int64_t bitmap = 0;    // P: padded bitmap length, the metadata block's offset
   std::int64_t metadata = 0;  // T: the whole metadata block
-  int chunks = 0;
+  std::int64_t chunks = 0;
 };
 
 status plan_layout(const level_image& image, layout& out) {
@@ -23,10 +25,8 @@ status plan_layout(const level_image& image, layout& out) {
                                        static_cast<long long>(out.bitmap), max_metadata_offset));
   if (out.bitmap > image.tileset_size) return status::failure("the tileset bitmap is damaged");
   out.metadata = elvl_header_size;
-  chunk_list_for_each(image.chunks, [&](const chunk_record* record) {
-    out.metadata += chunk_record_size(record);
-    ++out.chunks;
-  });
+  chunk_list_for_each(image.chunks, [&](const chunk_record* record) { out.metadata += chunk_record_size(record); });
+  out.chunks = image.chunks.count;
   const std::int64_t header_size = out.bitmap + out.metadata;
   if (header_size > max_file_size)
     return status::failure(format_line("the bitmap and metadata block would take %lld bytes, more than %lld",
@@ -38,35 +38,85 @@ status plan_layout(const level_image& image, layout& out) {
   return status::ok();
 }
 
-status write_bytes(byte_sink& out, const std::uint8_t* bytes, std::int64_t length) {
-  return out.write({bytes, static_cast<std::size_t>(length)});
-}
+// Gathers small writes (a map of millions of chunks is millions of records)
+// into blocks of 1 MiB; large ones go through as they are.
+class gathered_output {
+ public:
+  explicit gathered_output(byte_sink& out) : out_(out) {}
+  gathered_output(const gathered_output&) = delete;
+  gathered_output& operator=(const gathered_output&) = delete;
+  ~gathered_output() { mem_release(buffer_); }
 
-status write_planned(level_image& image, const layout& plan, byte_sink& out, report_sink& report) {
+  status write(const std::uint8_t* bytes, std::int64_t length) {
+    const auto size = static_cast<std::size_t>(length);
+    if (size >= buffer_size / 2) {
+      if (status s = flush(); !s.is_ok()) return s;
+      return out_.write({bytes, size});
+    }
+    if (buffer_size - used_ < size)
+      if (status s = flush(); !s.is_ok()) return s;
+    if (buffer_ == nullptr) buffer_ = static_cast<std::uint8_t*>(mem_alloc_zeroed(buffer_size));
+    std::memcpy(buffer_ + used_, bytes, size);
+    used_ += size;
+    return status::ok();
+  }
+
+  status copy(const chunk_source& source) {
+    if (status s = flush(); !s.is_ok()) return s;
+    if (status s = out_.copy(source); !s.is_ok()) return s;
+    // The length field written before the data must match them.
+    return file_source_check_length(source);
+  }
+
+  status flush() {
+    const std::size_t used = used_;
+    used_ = 0;
+    return used == 0 ? status::ok() : out_.write({buffer_, used});
+  }
+
+ private:
+  static constexpr std::int32_t buffer_size = 1 << 20;
+  byte_sink& out_;
+  std::uint8_t* buffer_ = nullptr;
+  std::size_t used_ = 0;
+};
+
+status write_planned(level_image& image, const layout& plan, byte_sink& sink, report_sink& report) {
+  gathered_output out(sink);
   std::uint8_t* bitmap = image.tileset;
   report.report(report_kind::writing, "patching bmp header");
   write_u16le(bitmap + 6, static_cast<std::uint16_t>(plan.bitmap));
   write_u32le(bitmap + 2, static_cast<std::uint32_t>(plan.bitmap + plan.metadata));
   report.report(report_kind::writing, "writing " + tileset_summary(bitmap, plan.bitmap));
-  if (status s = write_bytes(out, bitmap, plan.bitmap); !s.is_ok()) return s;
+  if (status s = out.write(bitmap, plan.bitmap); !s.is_ok()) return s;
 
-  report.report(report_kind::writing, format_line("writing elvl: %d + %d bytes %d chunks", elvl_header_size,
-                                                  static_cast<int>(plan.metadata - elvl_header_size), plan.chunks));
+  line_text elvl_line;
+  elvl_line << "writing elvl: " << std::int64_t{elvl_header_size} << " + "
+            << std::int64_t{static_cast<std::int32_t>(plan.metadata - elvl_header_size)} << " bytes "
+            << std::int64_t{static_cast<std::int32_t>(plan.chunks)} << " chunks";
+  report.report(report_kind::writing, elvl_line.view());
   std::uint8_t header[elvl_header_size] = {'e', 'l', 'v', 'l'};
   write_u32le(header + 4, static_cast<std::uint32_t>(plan.metadata));
-  if (status s = write_bytes(out, header, elvl_header_size); !s.is_ok()) return s;
+  if (status s = out.write(header, elvl_header_size); !s.is_ok()) return s;
 
-  for (chunk_list_node* node = image.chunks.head; node != nullptr; node = node->next) {
-    const chunk_record* record = node->item;
-    const std::int64_t size = chunk_record_size(record);
-    report.report(report_kind::writing, format_line("writing chunk: type:'%s' size:%d/%d", type_text(chunk_record_type(record)).c_str(),
-                                                    static_cast<int>(chunk_record_length(record)),
-                                                    static_cast<int>(size - chunk_header_size)));
-    if (status s = write_bytes(out, chunk_record_bytes(record), size); !s.is_ok()) return s;
-  }
+  status result = status::ok();
+  chunk_list_for_each(image.chunks, [&](const chunk_record* record, const chunk_source* source) {
+    if (!result.is_ok()) return;
+    report.chunk_written(record);
+    if (source == nullptr) {
+      result = out.write(chunk_record_bytes(record), chunk_record_size(record));
+      return;
+    }
+    result = out.write(chunk_record_bytes(record), chunk_header_size);
+    if (result.is_ok()) result = out.copy(*source);
+    static constexpr std::uint8_t padding[3] = {};
+    if (result.is_ok()) result = out.write(padding, round4(source->length) - static_cast<std::int64_t>(source->length));
+  });
+  if (!result.is_ok()) return result;
 
   report.report(report_kind::writing, "writing " + map_summary(image.map_length));
-  return write_bytes(out, image.map_data, image.map_length);
+  if (status s = out.write(image.map_data, image.map_length); !s.is_ok()) return s;
+  return out.flush();
 }
 
 }  // namespace
@@ -80,8 +130,13 @@ status level_write_to(level_image& image, byte_sink& out, report_sink& report) {
 status level_write(level_image& image, const char* target, report_sink& report) {
   layout plan;
   if (status s = plan_layout(image, plan); !s.is_ok()) return s;
+  // The read stage's lines are out before the temporary file exists.
+  report.flush();
   replacement_file file;
   if (status s = file.begin(target); !s.is_ok()) return s;
-  if (status s = write_planned(image, plan, file, report); !s.is_ok()) return s;
+  status written = write_planned(image, plan, file, report);
+  // The writer's lines are out before the target is replaced.
+  report.flush();
+  if (!written.is_ok()) return written;
   return file.commit();
 }

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "support/output_stream.h"
+
 #if defined(__SANITIZE_ADDRESS__)
 #define MAPGRAFT_ADDRESS_SANITIZER 1
 #elif defined(__has_feature)
@@ -103,6 +105,8 @@ void mem_release(void* block) {
 }
 
 void fail_fatal(int status, const char* format, ...) {
+  // Lines already reported come before the fatal one.
+  standard_output().flush();
   std::fprintf(stderr, "Unrecoverable error (%i): ", status);
   va_list args;
   va_start(args, format);

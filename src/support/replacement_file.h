@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "support/file_io.h"
 #include "support/status.h"
 
 // Where the bytes of a rewritten file go.
@@ -12,6 +13,10 @@ class byte_sink {
  public:
   virtual ~byte_sink() = default;
   virtual status write(std::span<const std::uint8_t> bytes) = 0;
+  // Appends the whole of `source`. By default its bytes are read through a
+  // bounded buffer and written; a sink that can copy from file to file
+  // without them passing through memory does that instead.
+  virtual status copy(const file_source& source);
 };
 
 // Collects the bytes in memory.
