@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "level/level_image.h"
+#include "support/status.h"
+
+// The operations of mapgraft-edit, applied in order to a level image as read.
+//
+// Indexes name chunks as the map was read, before any operation: the numbers
+// mapgraft-inspect prints. A chunk changed in place (set, replace) keeps its
+// index; a removed chunk no longer has one; chunks appended by the edit have
+// none. An index that does not exist, or no longer does, fails the edit.
+struct edit_operation {
+  enum class kind {
+    add,          // append `data` as a new chunk of `type`
+    set,          // the first ATTR chunk whose data begin with "key=" takes the data "key=value" and keeps
+                  // its place, later ones of that key are removed; without one, the chunk is appended
+    unset,        // remove every ATTR chunk whose data begin with "key="
+    remove,       // remove the chunks `indexes`
+    remove_type,  // remove every chunk of `type`
+    replace,      // chunk `indexes[0]` keeps its type and place and takes `data`
+    tileset,      // the tileset becomes the bitmap `data` (checked by tileset_file_check)
+  } what;
+  std::uint8_t type[4] = {};
+  std::string key;
+  std::string value;
+  std::vector<std::uint64_t> indexes;
+  std::span<const std::uint8_t> data;  // a FILE's bytes, read once for every map
+};
+
+// What an edit changed, for the one line a map gets.
+struct edit_summary {
+  std::int64_t removed = 0;
+  std::int64_t added = 0;
+  std::int64_t replaced = 0;  // changed in place, by replace or set
+  bool tileset_replaced = false;
+  std::int64_t chunks = 0;  // in the result
+};
+
+// Applies `operations` in order to `image`. On failure (an index that does
+// not exist or no longer does, a chunk too large for a map file) the image is
+// left as it was and the reason is returned, e.g. "no chunk 7".
+status level_apply_edits(level_image& image, std::span<const edit_operation> operations, edit_summary& summary);
+
+// Checks a bitmap given for --tileset: it starts with "BM", is at least 34
+// bytes long, declares a size S with 34 <= S <= its length, its first
+// reserved field is 0 (a map is not a bitmap), and round4(S) is at most
+// 65,532. On success `bitmap_length` is S: the bytes the tileset takes.
+status tileset_file_check(std::span<const std::uint8_t> file, std::uint32_t& bitmap_length);
