@@ -103,6 +103,11 @@ TEST(LevelReader, ReportsFileBytesSafely) {
       {{"TXT", text_bytes("x")}, "chunk 0: type:' TXT' size:1/4"},
       {{"\x1b\x07", text_bytes("x")}, "chunk 0: type:'  ?" "?' size:1/4"},
       {{"\xc3\xa9t\x01", text_bytes("x")}, "chunk 0: type:'\xc3\xa9t?' size:1/4"},
+      // UTF-8 C1 controls (a terminal's CSI among them) become one '?';
+      // other UTF-8 and Latin-1 bytes stay.
+      {{"ATTR", text_bytes("a\xc2\x9b" "2Jb\xc2\x80\xc2\x9f\xc2\xa0\xe9\xc2")},
+       "chunk 0: type:'ATTR' size:14/16 data:'a?2Jb??\xc2\xa0\xe9\xc2'"},
+      {{"\xc2\x9b" "AB", text_bytes("x")}, "chunk 0: type:' ?AB' size:1/4"},
   };
   for (const auto& [c, line] : cases) {
     auto run = read_exact(extended_map(bitmap(64), {c}, tile_entries(1)));

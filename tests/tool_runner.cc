@@ -1,5 +1,6 @@
 #include "tool_runner.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -86,6 +87,11 @@ run_result run_command(std::vector<std::string> words, const std::vector<std::st
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
     dup2(fileno(out), 1);
+    if (!options.stdout_path.empty()) {
+      const int fd = open(options.stdout_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (fd < 0) _exit(126);
+      dup2(fd, 1);
+    }
     dup2(fileno(err), 2);
     set_limit(RLIMIT_FSIZE, options.file_size_limit);
     set_limit(RLIMIT_AS, options.address_space_limit);

@@ -1,0 +1,87 @@
+// A map just under 2 GiB whose ATTR text is nearly all of it: the report line
+// is written in pieces, never sized by a 32-bit sum.
+
+#include <sys/statvfs.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "map_builder.h"
+#include "tool_runner.h"
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool under_address_sanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool under_address_sanitizer = true;
+#else
+constexpr bool under_address_sanitizer = false;
+#endif
+#else
+constexpr bool under_address_sanitizer = false;
+#endif
+
+constexpr std::uint64_t map_size = 0x7FFFFFF0;
+
+// The map, written in pieces: a 40-byte bitmap, a block of one ATTR chunk
+// holding 'x' bytes, one tile.
+void write_large_map(const std::string& path) {
+  const std::uint32_t text = static_cast<std::uint32_t>(map_size - 40 - 12 - 8 - 4);
+  const bytes head = concat({extended_map(bitmap(40), {{"ATTR", {}}}, {})});
+  bytes header = head;
+  put_u32(header, 2, static_cast<std::uint32_t>(map_size - 4));
+  put_u32(header, 40 + 4, 12 + 8 + text);
+  put_u32(header, 40 + 12 + 4, text);
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(file, nullptr);
+  std::fwrite(header.data(), 1, header.size(), file);
+  const bytes block(1 << 20, 'x');
+  for (std::uint64_t left = text; left > 0;) {
+    const std::size_t n = left < block.size() ? static_cast<std::size_t>(left) : block.size();
+    std::fwrite(block.data(), 1, n, file);
+    left -= n;
+  }
+  const bytes tile = tile_entries(1);
+  std::fwrite(tile.data(), 1, tile.size(), file);
+  ASSERT_EQ(std::fclose(file), 0);
+}
+
+TEST(LargeMap, AnAttrTextOfTwoGigabytesIsReportedWhole) {
+  if (under_address_sanitizer) GTEST_SKIP() << "too large for the sanitizer's memory";
+  if (!tool_is_native()) GTEST_SKIP() << "only the native build";
+  temp_folder folder;
+  struct statvfs space {};
+  if (statvfs(folder.root().c_str(), &space) != 0 ||
+      static_cast<std::uint64_t>(space.f_bavail) * space.f_frsize < 3 * map_size + (1ull << 30))
+    GTEST_SKIP() << "needs 7 GiB of free disk in " << folder.root();
+  const std::string map = folder.path("large.lvl"), report = folder.path("report.txt");
+  write_large_map(map);
+  ASSERT_EQ(std::filesystem::file_size(map), map_size);
+
+  run_options options;
+  options.stdout_path = report;
+  const run_result r = run_tool({map}, options);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(std::filesystem::file_size(map), map_size);
+  // The chunk line: its head, 2,147,483,556 'x', its close.
+  const std::uint64_t text = map_size - 64;
+  std::FILE* file = std::fopen(report.c_str(), "rb");
+  ASSERT_NE(file, nullptr);
+  std::string line;
+  for (int c; (c = std::fgetc(file)) != EOF && line.size() < 200;) {
+    if (line.size() < 200) line.push_back(static_cast<char>(c));
+  }
+  std::fclose(file);
+  const std::string metadata = "metadata: type:'elvl' size:" + std::to_string(12 + 8 + text) +
+                               " maxsize:" + std::to_string(map_size - 40) + "\n";
+  const std::string head = "chunk 0: type:'ATTR' size:" + std::to_string(text) + "/" + std::to_string((text + 3) / 4 * 4) + " data:'xx";
+  EXPECT_NE(line.find(metadata + head), std::string::npos) << line;
+  EXPECT_GT(std::filesystem::file_size(report), text);
+}
+
+}  // namespace
