@@ -1,5 +1,5 @@
-// Input files come back whole, whether they are mapped (small ones), read into
-// a block of their own (large ones) or read into a block the caller places.
+// Input files come back whole, small or large, whether read into a block of
+// their own or into a block the caller places.
 
 #include <gtest/gtest.h>
 
