@@ -9,6 +9,7 @@
 #include "level/level_insert.h"
 #include "level/level_reader.h"
 #include "level/level_writer.h"
+#include "support/standard_streams.h"
 
 #ifndef MAPGRAFT_VERSION
 #error "MAPGRAFT_VERSION must be defined by the build"
@@ -61,6 +62,7 @@ int edit(int argc, char** argv) {
 }  // namespace
 
 int mapgraft_main(int argc, char** argv) {
+  standard_streams_prepare();
   std::printf("mapgraft v%s %s %s\n", MAPGRAFT_VERSION, __DATE__, author);
   std::fflush(stdout);
   if (argc <= 1) {
