@@ -79,6 +79,8 @@ bool unmap_large_block(void* block) {
 }
 #endif
 
+void (*fatal_cleanup)() = nullptr;
+
 }  // namespace
 
 void* mem_alloc_zeroed(std::int32_t size) {
@@ -103,6 +105,8 @@ void mem_release(void* block) {
 }
 
 void fail_fatal(int status, const char* format, ...) {
+  // First, in case standard error blocks.
+  if (fatal_cleanup != nullptr) fatal_cleanup();
   std::fprintf(stderr, "Unrecoverable error (%i): ", status);
   va_list args;
   va_start(args, format);
@@ -111,3 +115,5 @@ void fail_fatal(int status, const char* format, ...) {
   std::fputs("\n", stderr);
   std::exit(status);
 }
+
+void fail_fatal_cleanup(void (*cleanup)()) { fatal_cleanup = cleanup; }
