@@ -1,5 +1,5 @@
-// Input files come back whole, whether they are mapped (small ones), read into
-// a block of their own (large ones) or read into a block the caller places.
+// Input files come back whole, small or large, whether read into a block of
+// their own or into a block the caller places.
 
 #include <gtest/gtest.h>
 
@@ -33,30 +33,25 @@ TEST(MappedFile, SmallAndLargeFilesComeBackWhole) {
   }
 }
 
-TEST(MappedFile, ReadsIntoTheBlockThePlacerGives) {
+// A source is opened, checked and left in the file: its bytes are read back
+// where they go.
+TEST(MappedFile, OpensASourceWithoutReadingIt) {
   temp_folder folder;
-  for (std::size_t size : {std::size_t{3}, (std::size_t{2} << 20) + 1}) {
-    SCOPED_TRACE(size);
-    const std::string path = folder.path("input.dat");
-    const bytes contents = counting_bytes(size);
-    write_file(path, contents);
-    bytes out(size + 2, 0xEE);
-    std::uint32_t asked = 0;
-    std::string why;
-    ASSERT_TRUE(mapped_file_read_into(path.c_str(), why, [&](std::uint32_t length) {
-      asked = length;
-      return out.data() + 1;
-    })) << why;
-    EXPECT_EQ(asked, size);
-    EXPECT_TRUE(std::equal(contents.begin(), contents.end(), out.begin() + 1));
-    EXPECT_EQ(out.front(), 0xEE);
-    EXPECT_EQ(out.back(), 0xEE);
-  }
-
-  // A placer that gives nothing ends the read without a reason.
-  std::string why = "untouched";
-  EXPECT_FALSE(mapped_file_read_into(folder.path("input.dat").c_str(), why, [](std::uint32_t) { return nullptr; }));
-  EXPECT_EQ(why, "untouched");
+  const std::string path = folder.path("input.dat");
+  const bytes contents = counting_bytes((std::size_t{2} << 20) + 1);
+  write_file(path, contents);
+  file_source source;
+  std::string why;
+  ASSERT_TRUE(mapped_file_open_source(path.c_str(), source, why)) << why;
+  const source_closer closer(source);
+  ASSERT_EQ(source.length, contents.size());
+  bytes tail(5);
+  ASSERT_TRUE(file_read_at(source.file, contents.size() - 5, tail).is_ok());
+  EXPECT_TRUE(std::equal(tail.begin(), tail.end(), contents.end() - 5));
+  EXPECT_EQ(file_read_at(source.file, contents.size() - 4, tail).why(), shrank_text);
+  EXPECT_TRUE(file_source_check_length(source).is_ok());
+  write_file(path, bytes(7));
+  EXPECT_EQ(file_source_check_length(source).why(), shrank_text);
 }
 
 TEST(MappedFile, RefusesWhatCannotBeTakenWhole) {
@@ -70,15 +65,13 @@ TEST(MappedFile, RefusesWhatCannotBeTakenWhole) {
   EXPECT_EQ(mapped_file_open(folder.path("missing.dat").c_str(), why), nullptr);
   EXPECT_EQ(why, "No such file or directory");
 
-  const auto never = [](std::uint32_t) -> std::uint8_t* {
-    ADD_FAILURE() << "placed a refused file";
-    return nullptr;
-  };
   for (const std::string& path : {folder.path("empty.dat"), folder.root(), folder.path("missing.dat")}) {
-    std::string read_why;
-    EXPECT_FALSE(mapped_file_read_into(path.c_str(), read_why, never));
+    std::string source_why;
+    file_source source;
+    EXPECT_FALSE(mapped_file_open_source(path.c_str(), source, source_why));
+    EXPECT_EQ(source.file, -1);
     EXPECT_EQ(mapped_file_open(path.c_str(), why), nullptr);
-    EXPECT_EQ(read_why, why) << path;
+    EXPECT_EQ(source_why, why) << path;
   }
 }
 

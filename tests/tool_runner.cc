@@ -1,6 +1,7 @@
 #include "tool_runner.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -82,23 +83,47 @@ run_result run_command(std::vector<std::string> words, const std::vector<std::st
   std::FILE* out = std::tmpfile();
   std::FILE* err = std::tmpfile();
   if (out == nullptr || err == nullptr) throw std::runtime_error("tmpfile failed");
+  int pipe_ends[2] = {-1, -1};
+  if (options.pipe_reader_takes >= 0 && pipe(pipe_ends) != 0) throw std::runtime_error("pipe failed");
   std::fflush(nullptr);
   const pid_t pid = fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
-    dup2(fileno(out), 1);
+    dup2(pipe_ends[1] >= 0 ? pipe_ends[1] : fileno(out), 1);
     if (!options.stdout_path.empty()) {
       const int fd = open(options.stdout_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
       if (fd < 0) _exit(126);
       dup2(fd, 1);
     }
     dup2(fileno(err), 2);
+    if (pipe_ends[0] >= 0) {
+      close(pipe_ends[0]);
+      close(pipe_ends[1]);
+    }
+    for (int fd : options.closed_streams) close(fd);
     set_limit(RLIMIT_FSIZE, options.file_size_limit);
     set_limit(RLIMIT_AS, options.address_space_limit);
+    set_limit(RLIMIT_CORE, 0);
     if (options.ignore_sigxfsz) signal(SIGXFSZ, SIG_IGN);
+    if (options.set_user && (setgroups(options.groups.size(), options.groups.data()) != 0 || setgid(options.gid) != 0 ||
+                             setuid(options.uid) != 0))
+      _exit(126);
     execve(program.c_str(), argv.data(), environ);
     if (words.size() > 1 || program.find('/') == std::string::npos) execvp(program.c_str(), argv.data());
     _exit(127);
+  }
+  std::string piped;
+  if (pipe_ends[0] >= 0) {
+    close(pipe_ends[1]);
+    piped.resize(static_cast<std::size_t>(options.pipe_reader_takes));
+    std::size_t got = 0;
+    while (got < piped.size()) {
+      const ssize_t n = read(pipe_ends[0], piped.data() + got, piped.size() - got);
+      if (n <= 0) break;
+      got += static_cast<std::size_t>(n);
+    }
+    piped.resize(got);
+    close(pipe_ends[0]);
   }
   if (options.while_running) options.while_running(pid);
   int wait_status = 0;
@@ -107,7 +132,8 @@ run_result run_command(std::vector<std::string> words, const std::vector<std::st
   run_result result;
   if (WIFEXITED(wait_status)) result.status = WEXITSTATUS(wait_status);
   if (WIFSIGNALED(wait_status)) result.signal = WTERMSIG(wait_status);
-  result.raw_out = slurp(out);
+  const std::string written = slurp(out);
+  result.raw_out = pipe_ends[0] >= 0 ? piped : written;
   result.out = without_carriage_returns(result.raw_out);
   result.err = without_carriage_returns(slurp(err));
   return result;

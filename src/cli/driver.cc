@@ -9,8 +9,10 @@
 #include "level/level_insert.h"
 #include "level/level_reader.h"
 #include "level/level_writer.h"
+#include "support/edit_target.h"
 #include "support/output_stream.h"
 #include "support/replacement_file.h"
+#include "support/standard_streams.h"
 
 #ifndef MAPGRAFT_VERSION
 #error "MAPGRAFT_VERSION must be defined by the build"
@@ -32,16 +34,20 @@ int cannot(const char* what, const char* path, const std::string& why) {
   return not_written;
 }
 
+// A line on standard error that does not end the run.
+void tell(const std::string& line) { print_error_line("mapgraft: " + line); }
+
 int edit(int argc, char** argv) {
   const char* target = argv[1];
   level_image_owner level;
   stdout_report report;
   std::string why;
-  {
-    const mapped_file_ptr input(mapped_file_open(target, why));
-    if (!input) return cannot("open", target, why);
-    if (level_read(level.image, mapped_file_bytes(input.get()), report) == read_result::rejected) return not_written;
-  }
+  // Holds the lock on the map until the new map has replaced it.
+  edit_target map;
+  const auto waiting = [target] { tell(std::string("waiting for another edit of '") + target + "'"); };
+  if (status s = map.open(target, waiting); !s.is_ok()) return cannot("open", target, s.why());
+  if (level_read(level.image, map.bytes(), report) == read_result::rejected) return not_written;
+  map.release_bytes();
   // The raw file stays where it is until the writer copies it into place, so
   // a raw file of any size costs no memory.
   file_source raw;
@@ -52,7 +58,9 @@ int edit(int argc, char** argv) {
     if (!level_add_chunk_source(level.image, argv[2], raw))
       return cannot("write", target, "the chunk would not fit a map file");
   }
-  if (status s = level_write(level.image, target, report); !s.is_ok()) return cannot("write", target, s.why());
+  replacement_file file;
+  if (status s = level_write(level.image, map, file, report); !s.is_ok()) return cannot("write", target, s.why());
+  for (const std::string& line : file.warnings()) tell("warning: " + line);
   return written;
 }
 
@@ -87,4 +95,7 @@ int run(int argc, char** argv) {
 
 }  // namespace
 
-int mapgraft_main(int argc, char** argv) { return finish(run(argc, argv)); }
+int mapgraft_main(int argc, char** argv) {
+  standard_streams_prepare();
+  return finish(run(argc, argv));
+}

@@ -19,6 +19,7 @@
 #include "level/level_report.h"
 #include "level/level_summary.h"
 #include "support/replacement_file.h"
+#include "support/standard_streams.h"
 #include "support/status.h"
 
 namespace {
@@ -144,6 +145,7 @@ int extract(const char* path, const char* index_text) {
 }  // namespace
 
 int mapgraft_inspect_main(int argc, char** argv) {
+  standard_streams_prepare();
   if (argc <= 1) {
     std::fputs(usage_text, stdout);
     return usage;

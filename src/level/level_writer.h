@@ -2,14 +2,17 @@
 
 #include "level/level_image.h"
 #include "level/level_report.h"
+#include "support/edit_target.h"
 #include "support/replacement_file.h"
 #include "support/status.h"
 
-// Writes the image in the extended shape to `target`, replacing it only once
-// the whole new file is safely on disk. Sizes the format cannot describe are
-// refused before anything is printed or opened for writing. Patches the
-// tileset header in the image.
-status level_write(level_image& image, const char* target, report_sink& report);
+// Writes the image in the extended shape through `file` over `target`, the
+// map as opened for the edit, replacing it only once the whole new file is
+// safely on disk. Sizes the format cannot describe are refused before
+// anything is printed or opened for writing. Patches the tileset header in
+// the image. The caller keeps `target` open until this returns, and reads the
+// file's warnings afterwards.
+status level_write(level_image& image, const edit_target& target, replacement_file& file, report_sink& report);
 
 // Checks the sizes, then writes the extended-shape bytes to `out`, reporting
 // each part.

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <span>
 
+#include "support/input_file.h"
 #include "support/status.h"
 
 // `length` bytes of an open file, from its start: data that stay in the file
@@ -12,14 +13,11 @@ struct file_source {
   std::uint64_t length = 0;
 };
 
-inline constexpr const char* file_shrank_text = "the file shrank while it was read";
-inline constexpr const char* file_changed_text = "the file changed size while it was read";
-
 // Reads exactly `out.size()` bytes at `offset`; a file that ends before them
-// fails with file_shrank_text.
+// fails with shrank_text.
 status file_read_at(std::intptr_t file, std::uint64_t offset, std::span<std::uint8_t> out);
 
-// Fails with file_changed_text unless the file still holds exactly
+// Fails with shrank_text or grew_text unless the file still holds exactly
 // `source.length` bytes, so that data copied from it match the length
 // recorded before the copy.
 status file_source_check_length(const file_source& source);

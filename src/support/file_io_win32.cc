@@ -17,10 +17,10 @@ status file_read_at(std::intptr_t file, std::uint64_t offset, std::span<std::uin
     DWORD got = 0;
     if (!ReadFile(handle, out.data() + done, part, &got, &where)) {
       const DWORD error = GetLastError();
-      if (error == ERROR_HANDLE_EOF) return status::failure(file_shrank_text);
+      if (error == ERROR_HANDLE_EOF) return status::failure(shrank_text);
       return status::failure(windows_error_text(error));
     }
-    if (got == 0) return status::failure(file_shrank_text);
+    if (got == 0) return status::failure(shrank_text);
     done += got;
   }
   return status::ok();
@@ -29,6 +29,7 @@ status file_read_at(std::intptr_t file, std::uint64_t offset, std::span<std::uin
 status file_source_check_length(const file_source& source) {
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(reinterpret_cast<HANDLE>(source.file), &size)) return status::failure(windows_error_text(GetLastError()));
-  if (static_cast<std::uint64_t>(size.QuadPart) != source.length) return status::failure(file_changed_text);
+  const auto length = static_cast<std::uint64_t>(size.QuadPart);
+  if (length != source.length) return status::failure(length < source.length ? shrank_text : grew_text);
   return status::ok();
 }

@@ -81,6 +81,8 @@ bool unmap_large_block(void* block) {
 }
 #endif
 
+void (*fatal_cleanup)() = nullptr;
+
 }  // namespace
 
 void* mem_alloc_zeroed(std::int32_t size) {
@@ -105,6 +107,8 @@ void mem_release(void* block) {
 }
 
 void fail_fatal(int status, const char* format, ...) {
+  // First, in case standard error blocks.
+  if (fatal_cleanup != nullptr) fatal_cleanup();
   // Lines already reported come before the fatal one.
   standard_output().flush();
   std::fprintf(stderr, "Unrecoverable error (%i): ", status);
@@ -115,3 +119,5 @@ void fail_fatal(int status, const char* format, ...) {
   std::fputs("\n", stderr);
   std::exit(status);
 }
+
+void fail_fatal_cleanup(void (*cleanup)()) { fatal_cleanup = cleanup; }

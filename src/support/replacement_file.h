@@ -29,12 +29,20 @@ class memory_sink final : public byte_sink {
   std::vector<std::uint8_t> bytes;
 };
 
+class edit_target;
+
 // Replaces a file so that it is either rewritten whole or left as it was: the
 // new contents go to a temporary file beside it, which is flushed to disk and
 // then renamed over the target. A symbolic link keeps pointing at the file it
-// names, and that file keeps its permissions. The temporary file is removed
-// when anything fails, when the object is destroyed before commit(), and when
-// an interrupting signal (SIGINT, SIGTERM, SIGHUP) ends the process meanwhile.
+// names. The temporary file is removed when anything fails, when the object
+// is destroyed before commit(), when fail_fatal ends the process, and when a
+// signal that ends the process by default (SIGINT, SIGTERM, SIGHUP, SIGQUIT,
+// SIGUSR1, SIGALRM and the like) arrives meanwhile.
+//
+// On POSIX systems the new file is given the target's owner, group and
+// permissions, its access control list and its extended attributes, as far as
+// the system allows. What could not be kept does not stop the edit; it is
+// told in warnings().
 class replacement_file final : public byte_sink {
  public:
   replacement_file() = default;
@@ -42,18 +50,34 @@ class replacement_file final : public byte_sink {
   replacement_file& operator=(const replacement_file&) = delete;
   ~replacement_file() override;
 
-  // Checks that `target` can be replaced and creates the temporary file.
-  status begin(const char* target);
+  // Checks that the file `target` read can be replaced and creates the
+  // temporary file. `target` must stay open until after commit(): its lock
+  // keeps other edits out until the new file is in place.
+  status begin(const edit_target& target);
+  // Creates the temporary file for a new file at `path`, which commit()
+  // creates only where nothing exists yet, never replacing a file.
+  status begin_new(const char* path);
   status write(std::span<const std::uint8_t> bytes) override;
-  // Flushes the temporary file to disk and renames it over the target.
+  // Gives the file its attributes, flushes it to disk and renames it into
+  // place.
   status commit();
 
+  // What the replacement changed about the file beyond its contents, one
+  // finished line each without the program's name, such as "'a.lvl' now
+  // belongs to you, not to uid 1000". Complete once commit() succeeded.
+  const std::vector<std::string>& warnings() const { return warnings_; }
+
  private:
+  status create_temp(const std::string& folder, const std::string& name);
+  void keep_attributes();
   void discard();
 
   std::intptr_t handle_ = -1;
   std::string target_;  // the file itself, links resolved
   std::string temp_;
+  std::string shown_;   // the target as the user named it
+  const edit_target* source_ = nullptr;  // null: a new file
+  std::vector<std::string> warnings_;
 };
 
 // The system's text for an error number.

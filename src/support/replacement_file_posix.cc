@@ -3,12 +3,18 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
+#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "support/edit_target.h"
+#include "support/memory.h"
 
 namespace {
 
@@ -16,12 +22,60 @@ namespace {
 char pending_temp[PATH_MAX + 1];
 volatile sig_atomic_t pending_armed = 0;
 
-constexpr int cleanup_signals[] = {SIGINT, SIGTERM, SIGHUP};
+// The signals whose default action ends the process, bar those that the
+// sanitizers and profilers handle (SEGV, BUS, FPE, ILL, ABRT, PROF) and
+// SIGPIPE, which the programs ignore from the start.
+constexpr int cleanup_signals[] = {
+    SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGUSR1, SIGUSR2, SIGALRM,
+#ifdef SIGVTALRM
+    SIGVTALRM,
+#endif
+#ifdef SIGXCPU
+    SIGXCPU,
+#endif
+#ifdef SIGXFSZ
+    SIGXFSZ,
+#endif
+#ifdef SIGPOLL
+    SIGPOLL,
+#endif
+#ifdef SIGPWR
+    SIGPWR,
+#endif
+};
 
+sigset_t cleanup_set() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int sig : cleanup_signals) sigaddset(&set, sig);
+  return set;
+}
+
+// Dies by the same signal once the file is gone, so the parent sees why.
 extern "C" void remove_pending_temp(int sig) {
   if (pending_armed) unlink(pending_temp);
   signal(sig, SIG_DFL);
   raise(sig);
+}
+
+class signals_blocked {
+ public:
+  signals_blocked() {
+    const sigset_t set = cleanup_set();
+    sigprocmask(SIG_BLOCK, &set, &old_);
+  }
+  ~signals_blocked() { sigprocmask(SIG_SETMASK, &old_, nullptr); }
+  signals_blocked(const signals_blocked&) = delete;
+  signals_blocked& operator=(const signals_blocked&) = delete;
+
+ private:
+  sigset_t old_;
+};
+
+void remove_pending_now() {
+  signals_blocked blocked;
+  if (pending_armed) unlink(pending_temp);
+  pending_armed = 0;
 }
 
 void install_cleanup_handlers() {
@@ -34,26 +88,130 @@ void install_cleanup_handlers() {
     if (old.sa_handler == SIG_IGN) continue;  // e.g. started under nohup
     struct sigaction action {};
     action.sa_handler = remove_pending_temp;
-    sigemptyset(&action.sa_mask);
+    action.sa_mask = cleanup_set();
     sigaction(sig, &action, nullptr);
+  }
+  fail_fatal_cleanup(remove_pending_now);
+}
+
+status failure(int error) { return status::failure(system_error_text(error)); }
+
+std::string line(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string line(const char* format, ...) {
+  va_list args, again;
+  va_start(args, format);
+  va_copy(again, args);
+  const int length = std::vsnprintf(nullptr, 0, format, args);
+  va_end(args);
+  std::string text(length > 0 ? static_cast<std::size_t>(length) : 0, '\0');
+  std::vsnprintf(text.data(), text.size() + 1, format, again);
+  va_end(again);
+  return text;
+}
+
+// The temporary file's path. The target's own name may take all that the
+// file system allows, so the temporary name is cut short where needed, at a
+// whole UTF-8 character.
+std::string temp_path(const std::string& folder, const std::string& name) {
+  static constexpr char suffix[] = ".mapgraft-XXXXXX";
+  constexpr std::size_t suffix_length = sizeof suffix - 1;
+  long name_max = pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+  if (name_max <= 0) name_max = 255;
+  std::size_t keep = name.size();
+  const auto fits = static_cast<std::size_t>(name_max);
+  keep = fits > 1 + suffix_length ? std::min(keep, fits - 1 - suffix_length) : 0;
+  const std::size_t fixed = folder.size() + 1 + suffix_length;
+  keep = fixed < PATH_MAX ? std::min(keep, PATH_MAX - 1 - fixed) : 0;
+  while (keep > 0 && keep < name.size() && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
+  return folder + "." + name.substr(0, keep) + suffix;
+}
+
+// An extended attribute's value, or the error number that kept it.
+int attribute_value(int fd, const char* name, std::string& value) {
+  for (;;) {
+    const ssize_t size = fgetxattr(fd, name, nullptr, 0);
+    if (size < 0) return errno;
+    value.assign(static_cast<std::size_t>(size), '\0');
+    const ssize_t got = fgetxattr(fd, name, value.data(), value.size());
+    if (got >= 0) {
+      value.resize(static_cast<std::size_t>(got));
+      return 0;
+    }
+    if (errno != ERANGE) return errno;  // else it grew meanwhile
   }
 }
 
-class signals_blocked {
- public:
-  signals_blocked() {
-    sigset_t set;
-    sigemptyset(&set);
-    for (int sig : cleanup_signals) sigaddset(&set, sig);
-    sigprocmask(SIG_BLOCK, &set, &old_);
+std::vector<std::string> attribute_names(int fd) {
+  std::string list;
+  for (;;) {
+    const ssize_t size = flistxattr(fd, nullptr, 0);
+    if (size <= 0) return {};
+    list.assign(static_cast<std::size_t>(size), '\0');
+    const ssize_t got = flistxattr(fd, list.data(), list.size());
+    if (got >= 0) {
+      list.resize(static_cast<std::size_t>(got));
+      break;
+    }
+    if (errno != ERANGE) return {};
   }
-  ~signals_blocked() { sigprocmask(SIG_SETMASK, &old_, nullptr); }
+  std::vector<std::string> names;
+  for (std::size_t start = 0; start < list.size();) {
+    const std::size_t end = list.find('\0', start);
+    names.push_back(list.substr(start, end - start));
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return names;
+}
 
- private:
-  sigset_t old_;
-};
+constexpr const char* acl_attribute = "system.posix_acl_access";
 
-status failure(int error) { return status::failure(system_error_text(error)); }
+bool copy_attribute(int from, int to, const char* name) {
+  std::string value, present;
+  if (attribute_value(from, name, value) != 0) return false;
+  // The system may have given the new file the same value already (a
+  // security label); setting it again might not be allowed.
+  if (attribute_value(to, name, present) == 0 && present == value) return true;
+  return fsetxattr(to, name, value.data(), value.size(), 0) == 0;
+}
+
+// Every attribute but the access control list; returns the names not copied.
+std::vector<std::string> copy_attributes(int from, int to) {
+  std::vector<std::string> lost;
+  for (const std::string& name : attribute_names(from))
+    if (name != acl_attribute && !copy_attribute(from, to, name.c_str())) lost.push_back(name);
+  return lost;
+}
+
+bool copy_acl(int from, int to) {
+  std::string value;
+  const int error = attribute_value(from, acl_attribute, value);
+  if (error == ENODATA || error == ENOTSUP) {
+    // An ACL inherited from the folder's default ACL, which the target did
+    // not have.
+    fremovexattr(to, acl_attribute);
+    return true;
+  }
+  return error == 0 && copy_attribute(from, to, acl_attribute);
+}
+
+mode_t new_file_mode() {
+  const mode_t mask = umask(0);
+  umask(mask);
+  return 0666 & ~mask;
+}
+
+// Where the file system cannot rename without replacing, a hard link cannot
+// replace either.
+int place_new(const char* temp, const char* path) {
+#ifdef RENAME_NOREPLACE
+  if (renameat2(AT_FDCWD, temp, AT_FDCWD, path, RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return errno;
+#endif
+  if (link(temp, path) != 0) return errno;
+  unlink(temp);
+  return 0;
+}
 
 }  // namespace
 
@@ -72,44 +230,46 @@ void replacement_file::discard() {
   }
 }
 
-status replacement_file::begin(const char* target) {
-  char resolved[PATH_MAX];
-  if (realpath(target, resolved) == nullptr) return failure(errno);
-  target_ = resolved;
-
-  struct stat info {};
-  if (stat(target_.c_str(), &info) != 0) return failure(errno);
-  if (!S_ISREG(info.st_mode)) return status::failure("not a regular file");
+status replacement_file::begin(const edit_target& target) {
+  discard();
+  warnings_.clear();
+  source_ = &target;
+  shown_ = target.path();
+  target_ = target.file_path();
+  if (!S_ISREG(target.facts().mode)) return status::failure("not a regular file");
   // Opening without truncating proves the target may be written, which a
   // rename into a writable folder would not.
   const int probe = open(target_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
   if (probe < 0) return failure(errno);
   close(probe);
-
   const std::size_t slash = target_.rfind('/');
-  const std::string folder = target_.substr(0, slash + 1);
-  std::string temp = folder + "." + target_.substr(slash + 1) + ".mapgraft-XXXXXX";
-  if (temp.size() > PATH_MAX) return status::failure(system_error_text(ENAMETOOLONG));
+  return create_temp(target_.substr(0, slash + 1), target_.substr(slash + 1));
+}
 
+status replacement_file::begin_new(const char* path) {
+  discard();
+  warnings_.clear();
+  source_ = nullptr;
+  shown_ = target_ = path;
+  // Known at commit for certain; told here, before the whole file is written.
+  struct stat info {};
+  if (lstat(path, &info) == 0) return failure(EEXIST);
+  const std::size_t slash = target_.rfind('/');
+  if (slash == std::string::npos) return create_temp("", target_);
+  return create_temp(target_.substr(0, slash + 1), target_.substr(slash + 1));
+}
+
+status replacement_file::create_temp(const std::string& folder, const std::string& name) {
+  std::string temp = temp_path(folder, name);
+  if (temp.size() > PATH_MAX) return failure(ENAMETOOLONG);
   install_cleanup_handlers();
-  {
-    signals_blocked blocked;
-    const int fd = mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) return failure(errno);
-    handle_ = fd;
-    temp_ = temp;
-    std::memcpy(pending_temp, temp.c_str(), temp.size() + 1);
-    pending_armed = 1;
-  }
-  // Keep the owner where we may (as root), then the permission bits.
-  if (fchown(static_cast<int>(handle_), info.st_uid, info.st_gid) != 0) {
-    // Not the owner's to give away: the new file stays ours.
-  }
-  if (fchmod(static_cast<int>(handle_), info.st_mode & 07777) != 0) {
-    const int error = errno;
-    discard();
-    return failure(error);
-  }
+  signals_blocked blocked;
+  const int fd = mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) return failure(errno);
+  handle_ = fd;
+  temp_ = temp;
+  std::memcpy(pending_temp, temp.c_str(), temp.size() + 1);
+  pending_armed = 1;
   return status::ok();
 }
 
@@ -128,14 +288,65 @@ status replacement_file::write(std::span<const std::uint8_t> bytes) {
   return status::ok();
 }
 
+// After the last write, which would clear the set-user-ID and set-group-ID
+// bits of a file an unprivileged user writes, and before the flush, so the
+// attributes reach the disk with the contents.
+void replacement_file::keep_attributes() {
+  const int fd = static_cast<int>(handle_);
+  const int from = static_cast<int>(source_->handle());
+  const file_facts& was = source_->facts();
+  // Only root may give a file away; the group may be kept by anyone who
+  // belongs to it.
+  if (fchown(fd, was.owner, was.group) != 0 && fchown(fd, static_cast<uid_t>(-1), was.group) != 0) {
+    // What stays is told below.
+  }
+  // Before fchmod, whose permissions may no longer let the owner set them.
+  const std::vector<std::string> lost = copy_attributes(from, fd);
+  if (fchmod(fd, was.mode & 07777) != 0) {
+    // Told below.
+  }
+  // After fchmod, which would narrow the ACL's mask to the group bits.
+  const bool acl_kept = copy_acl(from, fd);
+
+  struct stat now {};
+  if (fstat(fd, &now) != 0) now.st_mode = 0;
+  const char* shown = shown_.c_str();
+  if (now.st_uid != was.owner) warnings_.push_back(line("'%s' now belongs to you, not to uid %u", shown, was.owner));
+  if (now.st_gid != was.group)
+    warnings_.push_back(line("'%s' now belongs to gid %u, not to gid %u", shown, static_cast<unsigned>(now.st_gid), was.group));
+  if ((now.st_mode & 07777) != (was.mode & 07777))
+    warnings_.push_back(line("'%s' now has mode %04o, not %04o", shown, static_cast<unsigned>(now.st_mode & 07777), was.mode & 07777));
+  if (!acl_kept) warnings_.push_back(line("'%s' lost its access control list", shown));
+  if (!lost.empty()) {
+    std::string names;
+    for (const std::string& name : lost) names += (names.empty() ? "" : ", ") + name;
+    warnings_.push_back(line("'%s' lost its extended attribute%s %s", shown, lost.size() == 1 ? "" : "s", names.c_str()));
+  }
+  if (was.links > 1) {
+    const unsigned long long others = was.links - 1;
+    warnings_.push_back(line("'%s' is now a file of its own: its %llu other hard link%s the old map", shown, others,
+                             others == 1 ? " keeps" : "s keep"));
+  }
+}
+
 status replacement_file::commit() {
   const int fd = static_cast<int>(handle_);
   int error = 0;
-  if (fsync(fd) != 0) error = errno;
+  if (source_ != nullptr)
+    keep_attributes();
+  else if (fchmod(fd, new_file_mode()) != 0)
+    error = errno;
+  if (error == 0 && fsync(fd) != 0) error = errno;
   handle_ = -1;
   if (close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && rename(temp_.c_str(), target_.c_str()) != 0) error = errno;
+  if (error == 0) {
+    if (source_ != nullptr)
+      error = rename(temp_.c_str(), target_.c_str()) == 0 ? 0 : errno;
+    else
+      error = place_new(temp_.c_str(), target_.c_str());
+  }
   if (error != 0) {
+    warnings_.clear();
     discard();
     return failure(error);
   }
@@ -144,9 +355,10 @@ status replacement_file::commit() {
     pending_armed = 0;
     temp_.clear();
   }
-  // The rename itself is only durable once the folder is flushed; the target
-  // has been replaced either way, so a failure here changes nothing.
-  const std::string folder = target_.substr(0, target_.rfind('/') + 1);
+  // The rename itself is only durable once the folder is flushed; the file
+  // is in place either way, so a failure here changes nothing.
+  const std::size_t slash = target_.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : target_.substr(0, slash + 1);
   const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir >= 0) {
     fsync(dir);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "support/edit_target.h"
 #include "support/windows_error.h"
 
 namespace {
@@ -92,8 +93,8 @@ void replacement_file::discard() {
   }
 }
 
-status replacement_file::begin(const char* target) {
-  target_ = target;
+status replacement_file::begin(const edit_target& target) {
+  target_ = target.file_path();
   DWORD attributes = GetFileAttributesA(target_.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return last_failure();
   if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {

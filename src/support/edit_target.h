@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+
+#include "support/status.h"
+
+// What an edit knows of the file it read, from the descriptor it read it by.
+struct file_facts {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  std::uint32_t owner = 0;
+  std::uint32_t group = 0;
+  std::uint32_t mode = 0;  // type and permission bits, as st_mode
+  std::uint64_t links = 0;
+};
+
+// A map opened for an edit. Two edits of one map must not both read the old
+// map and each write it back with only its own change, so on POSIX systems
+// open() takes an exclusive lock (flock) on the descriptor it reads the file
+// through, and the lock holds until the object is destroyed: after the
+// replacement has been committed. A second edit of the same map therefore
+// waits, and then reads the map the first one wrote.
+//
+// A symbolic link is followed: the file it names is locked, read and later
+// replaced, and the link stays.
+class edit_target {
+ public:
+  edit_target() = default;
+  edit_target(const edit_target&) = delete;
+  edit_target& operator=(const edit_target&) = delete;
+  ~edit_target();
+
+  // Opens `path`, waits until no other edit holds the file, and reads the
+  // file the path names then. `on_wait` is called once, just before the first
+  // wait, so the caller can say why nothing happens; it is not called when no
+  // wait is needed. Refuses what is not a regular file of 1 byte up to 2 GiB
+  // (exclusive), and a file whose size changes while it is read. Prints
+  // nothing.
+  status open(const char* path, const std::function<void()>& on_wait = {});
+
+  std::span<const std::uint8_t> bytes() const { return {bytes_, length_}; }
+  // Gives back the memory of the bytes once they have been taken; the lock
+  // stays.
+  void release_bytes();
+
+  const std::string& path() const { return path_; }            // as given to open()
+  const std::string& file_path() const { return file_path_; }  // the file itself, links resolved
+  const file_facts& facts() const { return facts_; }
+  std::intptr_t handle() const { return handle_; }  // the locked descriptor (POSIX)
+
+  // Whether open() had to wait for another edit.
+  bool waited() const { return waited_; }
+  // True when the file finally read is not the one the path named when
+  // open() began: another edit replaced it meanwhile, so anything learnt from
+  // an earlier look at the map (chunk indexes, counts) no longer applies.
+  bool changed_while_waiting() const { return changed_; }
+
+ private:
+  void release();
+
+  std::intptr_t handle_ = -1;
+  std::uint8_t* bytes_ = nullptr;
+  std::uint32_t length_ = 0;
+  std::string path_;
+  std::string file_path_;
+  file_facts facts_;
+  bool waited_ = false;
+  bool changed_ = false;
+};

@@ -1,0 +1,24 @@
+#include "support/standard_streams.h"
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
+
+void standard_streams_prepare() {
+#ifndef _WIN32
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    // Against the grain (standard input write-only, the outputs read-only),
+    // so every use of the stream fails rather than vanishing unnoticed. The
+    // lower descriptors are open, so the new one takes this number.
+    int opened = open("/dev/null", (fd == 0 ? O_WRONLY : O_RDONLY) | O_NOCTTY);
+    if (opened < 0) opened = open("/", O_RDONLY | O_DIRECTORY);
+    if (opened != fd) _exit(1);
+  }
+  signal(SIGPIPE, SIG_IGN);
+#endif
+}

@@ -1,0 +1,336 @@
+// The map is rewritten whole or left exactly as it was, also when the run
+// meets closed standard streams, another user's file, a second edit of the
+// same map, a fatal signal, a name as long as the file system allows or a
+// map that shrinks while it is read.
+
+#include <dirent.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "map_builder.h"
+#include "support/edit_target.h"
+#include "support/memory.h"
+#include "support/replacement_file.h"
+#include "tool_runner.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using clock_type = std::chrono::steady_clock;
+
+bool is_temporary(const std::string& name) { return name.find(".mapgraft-") != std::string::npos; }
+
+bool has_temporary(const temp_folder& folder) {
+  const std::vector<std::string> names = folder.entries();
+  return std::any_of(names.begin(), names.end(), is_temporary);
+}
+
+// Returns once the tool has created its temporary file (or after 20 s).
+void wait_for_temporary(const temp_folder& folder) {
+  const auto deadline = clock_type::now() + std::chrono::seconds(20);
+  while (!has_temporary(folder) && clock_type::now() < deadline) std::this_thread::sleep_for(std::chrono::microseconds(200));
+}
+
+// What the tool makes of `input` with `args` after the map, run on a copy in
+// a folder of its own.
+bytes edited(const bytes& input, const std::vector<std::string>& args = {}) {
+  temp_folder folder;
+  const std::string map = folder.path("map.lvl");
+  write_file(map, input);
+  std::vector<std::string> all = {map};
+  all.insert(all.end(), args.begin(), args.end());
+  EXPECT_EQ(run_tool(all).status, 0);
+  return read_file(map);
+}
+
+TEST(Trust, AClosedStandardStreamNeverReachesTheMap) {
+  if (!tool_is_native()) GTEST_SKIP() << "descriptors of a native process";
+  temp_folder folder;
+  const std::string map = folder.path("map.lvl"), msg = folder.path("msg.txt");
+  write_file(msg, text_bytes("a message\n"));
+  const bytes expected = edited(tile_entries(16), {"ATTR", msg});
+  for (const std::vector<int>& closed : {std::vector<int>{0}, {1}, {2}, {1, 2}, {0, 1, 2}}) {
+    SCOPED_TRACE(testing::PrintToString(closed));
+    write_file(map, tile_entries(16));
+    run_options options;
+    options.closed_streams = closed;
+    const run_result r = run_tool({map, "ATTR", msg}, options);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(read_file(map), expected);
+    EXPECT_EQ(folder.entries(), (std::vector<std::string>{"map.lvl", "msg.txt"}));
+  }
+}
+
+std::string attribute(const std::string& path, const char* name) {
+  std::string value(256, '\0');
+  const ssize_t size = getxattr(path.c_str(), name, value.data(), value.size());
+  value.resize(size < 0 ? 0 : static_cast<std::size_t>(size));
+  return value;
+}
+
+// A map of uid 1000 and group 2000 with an ACL, an extended attribute and a
+// second hard link, edited by root and by uid 1001, a member of group 2000.
+TEST(Trust, AnotherUsersFileKeepsItsGroupAclAndAttributes) {
+  if (!tool_is_native() || geteuid() != 0) GTEST_SKIP() << "needs root, to make the files and to run as another user";
+  if (std::system("command -v setfacl >/dev/null 2>&1") != 0) GTEST_SKIP() << "setfacl is not installed (package acl)";
+  struct user_case {
+    std::string name;
+    bool as_other_user;
+    uid_t owner;
+    std::string warning;  // besides the hard link's
+  };
+  const std::vector<user_case> cases = {
+      {"root", false, 1000, ""},
+      {"uid 1001 in group 2000", true, 1001, "now belongs to you, not to uid 1000"},
+  };
+  for (const user_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    temp_folder folder;
+    chmod(folder.root().c_str(), 0777);
+    const std::string map = folder.path("map.lvl"), other = folder.path("other-name.lvl"), msg = folder.path("msg.txt");
+    write_file(msg, text_bytes("hello"));
+    write_file(map, tile_entries(4));
+    ASSERT_EQ(chown(map.c_str(), 1000, 2000), 0);
+    ASSERT_EQ(chmod(map.c_str(), 0660), 0);
+    if (setxattr(map.c_str(), "user.origin", "drawn by hand", 13, 0) != 0) GTEST_SKIP() << "no user.* attributes here";
+    ASSERT_EQ(std::system(("setfacl -m u:1002:rw- '" + map + "'").c_str()), 0);
+    ASSERT_EQ(link(map.c_str(), other.c_str()), 0);
+    const std::string acl = attribute(map, "system.posix_acl_access");
+    ASSERT_FALSE(acl.empty());
+
+    run_options options;
+    options.set_user = c.as_other_user;
+    options.uid = 1001;
+    options.gid = 1001;
+    options.groups = {1001, 2000};
+    const run_result r = run_tool({map, "ATTR", msg}, options);
+    EXPECT_EQ(r.status, 0);
+    std::string warnings = c.warning.empty() ? "" : "mapgraft: warning: '" + map + "' " + c.warning + "\n";
+    warnings += "mapgraft: warning: '" + map + "' is now a file of its own: its 1 other hard link keeps the old map\n";
+    EXPECT_EQ(r.err, warnings);
+    EXPECT_EQ(read_file(map), edited(tile_entries(4), {"ATTR", msg}));
+    EXPECT_EQ(read_file(other), tile_entries(4));
+    struct stat info {};
+    ASSERT_EQ(stat(map.c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, c.owner);
+    EXPECT_EQ(info.st_gid, 2000u);
+    EXPECT_EQ(info.st_mode & 07777, 0660u);
+    EXPECT_EQ(attribute(map, "system.posix_acl_access"), acl);
+    EXPECT_EQ(attribute(map, "user.origin"), "drawn by hand");
+    EXPECT_EQ(folder.entries(), (std::vector<std::string>{"map.lvl", "msg.txt", "other-name.lvl"}));
+  }
+}
+
+// The first edit holds the map from its read until its new map is in place;
+// the second waits, then edits the first one's map.
+TEST(Trust, ASecondEditWaitsForTheFirstAndKeepsBothChunks) {
+  if (!tool_is_native()) GTEST_SKIP() << "POSIX locks";
+  temp_folder folder;
+  const std::string map = folder.path("map.lvl"), raw = folder.path("big.dat"), msg = folder.path("msg.txt");
+  write_file(map, tile_entries(64));
+  write_file(raw, bytes(64 << 20, 0x42));
+  write_file(msg, text_bytes("second"));
+  run_result second;
+  run_options first_options;
+  first_options.while_running = [&](pid_t) {
+    wait_for_temporary(folder);
+    second = run_tool({map, "ATTR", msg});
+  };
+  const run_result first = run_tool({map, "BLOB", raw}, first_options);
+  EXPECT_EQ(first.status, 0);
+  EXPECT_EQ(second.status, 0);
+  EXPECT_EQ(second.err, "mapgraft: waiting for another edit of '" + map + "'\n");
+  const run_result listed = run_inspector({map});
+  EXPECT_EQ(listed.status, 0);
+  EXPECT_NE(listed.out.find("chunk 0: type:'BLOB' size:67108864/67108864\nchunk 1: type:'ATTR' size:6/8 data:'second'\n"),
+            std::string::npos)
+      << listed.out;
+}
+
+// For a program that edits many maps: under the lock, it learns whether the
+// map it reads is another than the one it first opened.
+TEST(Trust, AnEditThatWaitedKnowsTheMapWasReplaced) {
+  temp_folder folder;
+  const std::string map = folder.path("map.lvl"), newer = folder.path("newer.lvl");
+  write_file(map, text_bytes("old"));
+  const int held = open(map.c_str(), O_RDONLY);
+  ASSERT_EQ(flock(held, LOCK_EX), 0);
+  std::atomic<bool> waiting = false;
+  edit_target target;
+  status opened = status::failure("not run");
+  std::thread edit([&] { opened = target.open(map.c_str(), [&] { waiting = true; }); });
+  while (!waiting) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  write_file(newer, text_bytes("newer"));
+  ASSERT_EQ(rename(newer.c_str(), map.c_str()), 0);
+  close(held);
+  edit.join();
+  ASSERT_TRUE(opened.is_ok()) << opened.why();
+  EXPECT_TRUE(target.waited());
+  EXPECT_TRUE(target.changed_while_waiting());
+  EXPECT_EQ(bytes(target.bytes().begin(), target.bytes().end()), text_bytes("newer"));
+}
+
+// A file made with -o must never replace one, even one that appears while
+// it is written.
+TEST(Trust, ANewFileNeverReplacesAnother) {
+  temp_folder folder;
+  const std::string made = folder.path("made.lvl"), late = folder.path("late.lvl");
+  const bytes contents = text_bytes("new map");
+  {
+    replacement_file file;
+    ASSERT_TRUE(file.begin_new(made.c_str()).is_ok());
+    ASSERT_TRUE(file.write(contents).is_ok());
+    ASSERT_TRUE(file.commit().is_ok());
+  }
+  EXPECT_EQ(read_file(made), contents);
+  replacement_file again;
+  EXPECT_EQ(again.begin_new(made.c_str()).why(), "File exists");
+  replacement_file file;
+  ASSERT_TRUE(file.begin_new(late.c_str()).is_ok());
+  write_file(late, text_bytes("theirs"));
+  ASSERT_TRUE(file.write(contents).is_ok());
+  EXPECT_EQ(file.commit().why(), "File exists");
+  EXPECT_EQ(read_file(late), text_bytes("theirs"));
+  EXPECT_EQ(folder.entries(), (std::vector<std::string>{"late.lvl", "made.lvl"}));
+}
+
+class TrustSignals : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (!tool_is_native()) GTEST_SKIP() << "signals do not reach an emulated tool";
+    write_file(map_, tile_entries(64));
+    write_file(raw_, bytes(64 << 20, 0x42));
+  }
+
+  temp_folder folder_;
+  const std::string map_ = folder_.path("map.lvl"), raw_ = folder_.path("big.dat");
+};
+
+// Every signal that ends the process by default removes the temporary file
+// first, bar those the sanitizers and profilers handle.
+TEST_F(TrustSignals, AFatalSignalWhileWritingRemovesTheTemporaryFile) {
+  for (int sig : {SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGXCPU, SIGXFSZ, SIGPOLL, SIGPWR}) {
+    SCOPED_TRACE(strsignal(sig));
+    run_options options;
+    options.while_running = [&](pid_t pid) {
+      wait_for_temporary(folder_);
+      kill(pid, sig);
+    };
+    const run_result r = run_tool({map_, "BLOB", raw_}, options);
+    EXPECT_EQ(r.signal, sig);
+    EXPECT_EQ(read_file(map_), tile_entries(64));
+    EXPECT_EQ(folder_.entries(), (std::vector<std::string>{"big.dat", "map.lvl"}));
+  }
+}
+
+// A reader that goes away costs the report, not the edit.
+TEST_F(TrustSignals, AClosedPipeOnStandardOutputLetsTheEditFinish) {
+  run_options options;
+  options.pipe_reader_takes = 1;
+  const run_result r = run_tool({map_, "BLOB", raw_}, options);
+  EXPECT_EQ(r.signal, 0);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.raw_out, "m");
+  EXPECT_EQ(fs::file_size(map_), 49720u + 12 + 8 + (64u << 20) + 256);
+  EXPECT_EQ(folder_.entries(), (std::vector<std::string>{"big.dat", "map.lvl"}));
+}
+
+TEST(TrustDeathTest, RunningOutOfMemoryRemovesTheTemporaryFile) {
+  temp_folder folder;
+  const std::string map = folder.path("map.lvl");
+  write_file(map, tile_entries(1));
+  EXPECT_EXIT(
+      {
+        edit_target target;
+        replacement_file file;
+        if (target.open(map.c_str()).is_ok() && file.begin(target).is_ok() && has_temporary(folder)) mem_alloc_zeroed(-1);
+      },
+      testing::ExitedWithCode(3), "malloc error: requested -1 bytes");
+  EXPECT_EQ(folder.entries(), std::vector<std::string>{"map.lvl"});
+}
+
+// The temporary name is cut short where the target's name leaves no room.
+TEST(Trust, ANameAsLongAsTheFileSystemAllowsCanBeEdited) {
+  if (!tool_is_native()) GTEST_SKIP() << "POSIX names";
+  std::string accented = "x";
+  while (accented.size() < 251) accented += "\xc3\xa9";  // é, so the cut falls inside a character
+  for (const std::string& name : {std::string(251, 'a') + ".lvl", accented + ".lvl"}) {
+    SCOPED_TRACE(name);
+    ASSERT_EQ(name.size(), 255u);
+    temp_folder folder;
+    write_file(folder.path(name), tile_entries(2));
+    const run_result r = run_tool({folder.path(name)});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(read_file(folder.path(name)), edited(tile_entries(2)));
+    EXPECT_EQ(folder.entries(), std::vector<std::string>{name});
+  }
+}
+
+bool holds_open(pid_t pid, const std::string& path) {
+  const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
+  DIR* dir = opendir(fds.c_str());
+  if (dir == nullptr) return false;
+  bool found = false;
+  while (dirent* entry = readdir(dir)) {
+    char target[4096];
+    const ssize_t length = readlink((fds + "/" + entry->d_name).c_str(), target, sizeof target);
+    if (length > 0 && std::string(target, static_cast<std::size_t>(length)) == path) found = true;
+  }
+  closedir(dir);
+  return found;
+}
+
+// A map cut short while a program reads it: never a crash. Each run either
+// reads the map before or after the cut, or says that it shrank.
+TEST(Trust, AMapThatShrinksWhileItIsReadIsRefused) {
+  if (!tool_is_native() || !fs::exists("/proc/self/fd")) GTEST_SKIP() << "needs to watch a native process";
+  temp_folder folder;
+  const std::string map = folder.path("map.lvl");
+  const bytes whole = tile_entries((15 << 20) / 4);
+  struct program {
+    std::string name;
+    run_result (*run)(const std::vector<std::string>&, const run_options&);
+  };
+  for (const program& p : {program{"mapgraft", run_tool}, program{"mapgraft-inspect", run_inspector}}) {
+    SCOPED_TRACE(p.name);
+    int shrank = 0;
+    for (int attempt = 0; attempt < 20 && shrank < 3; ++attempt) {
+      write_file(map, whole);
+      // Out of the page cache, so that the read takes long enough to be cut.
+      const int fd = open(map.c_str(), O_RDONLY);
+      fsync(fd);
+      posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+      close(fd);
+      run_options options;
+      options.while_running = [&](pid_t pid) {
+        const auto deadline = clock_type::now() + std::chrono::seconds(5);
+        while (!holds_open(pid, map) && clock_type::now() < deadline) {
+        }
+        truncate(map.c_str(), 4096);
+      };
+      const run_result r = p.run({map}, options);
+      ASSERT_EQ(r.signal, 0) << "attempt " << attempt;
+      if (r.err == p.name + ": cannot open '" + map + "': the file shrank while it was read\n") {
+        ++shrank;
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(read_file(map).size(), 4096u);
+      } else {
+        EXPECT_EQ(r.status, 0) << r.err;
+      }
+    }
+    EXPECT_GT(shrank, 0) << "the cut never came during the read";
+  }
+}
+
+}  // namespace
