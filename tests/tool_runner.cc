@@ -90,6 +90,10 @@ run_result run_command(std::vector<std::string> words, const std::vector<std::st
     set_limit(RLIMIT_FSIZE, options.file_size_limit);
     set_limit(RLIMIT_AS, options.address_space_limit);
     if (options.ignore_sigxfsz) signal(SIGXFSZ, SIG_IGN);
+    for (const std::string& setting : options.environment) {
+      const std::size_t equals = setting.find('=');
+      setenv(setting.substr(0, equals).c_str(), equals == std::string::npos ? "" : setting.c_str() + equals + 1, 1);
+    }
     execve(program.c_str(), argv.data(), environ);
     if (words.size() > 1 || program.find('/') == std::string::npos) execvp(program.c_str(), argv.data());
     _exit(127);

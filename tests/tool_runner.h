@@ -17,6 +17,7 @@ struct run_options {
   long file_size_limit = -1;         // RLIMIT_FSIZE in bytes
   long address_space_limit = -1;     // RLIMIT_AS in bytes
   bool ignore_sigxfsz = false;
+  std::vector<std::string> environment;  // NAME=value settings added to the tool's environment
   std::function<void(pid_t)> while_running;  // called once the process has started
 };
 
