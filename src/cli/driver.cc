@@ -9,6 +9,7 @@
 #include "level/level_insert.h"
 #include "level/level_reader.h"
 #include "level/level_writer.h"
+#include "support/console.h"
 
 #ifndef MAPGRAFT_VERSION
 #error "MAPGRAFT_VERSION must be defined by the build"
@@ -27,7 +28,8 @@ enum exit_status { written = 0, not_written = 1, usage = 2 };
 
 int cannot(const char* what, const char* path, const std::string& why) {
   std::fflush(stdout);
-  std::fprintf(stderr, "mapgraft: cannot %s '%s': %s\n", what, path, why.c_str());
+  const std::string line = format_line("mapgraft: cannot %s '%s': %s\n", what, path, why.c_str());
+  console_write(2, line.data(), line.size());
   return not_written;
 }
 

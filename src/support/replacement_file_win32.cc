@@ -79,7 +79,10 @@ bool resolve_link(const std::string& link, std::string& resolved) {
 
 }  // namespace
 
-std::string system_error_text(int error) { return std::strerror(error); }
+// console_write tells Windows errors from the C library's by their sign.
+std::string system_error_text(int error) {
+  return error < 0 ? windows_error_text(static_cast<unsigned long>(-static_cast<long long>(error))) : std::strerror(error);
+}
 
 replacement_file::~replacement_file() { discard(); }
 
