@@ -10,6 +10,7 @@
 #include "level/level_reader.h"
 #include "level/level_writer.h"
 #include "support/console.h"
+#include "support/edit_lock.h"
 
 #ifndef MAPGRAFT_VERSION
 #error "MAPGRAFT_VERSION must be defined by the build"
@@ -35,6 +36,8 @@ int cannot(const char* what, const char* path, const std::string& why) {
 
 int edit(int argc, char** argv) {
   const char* target = argv[1];
+  edit_lock lock;
+  if (status s = lock.take(target); !s.is_ok()) return cannot("write", target, s.why());
   level_image_owner level;
   stdout_report report;
   std::string why;
