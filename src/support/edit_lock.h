@@ -21,7 +21,7 @@ class edit_lock {
   status take(const char* path);
 
  private:
-  std::intptr_t handle_ = 0;
+  [[maybe_unused]] std::intptr_t handle_ = 0;  // the mutex held, on Windows
 };
 
 // The reason take() gives when another edit holds the file.
