@@ -108,6 +108,10 @@ run_result run_command(std::vector<std::string> words, const std::vector<std::st
     if (options.set_user && (setgroups(options.groups.size(), options.groups.data()) != 0 || setgid(options.gid) != 0 ||
                              setuid(options.uid) != 0))
       _exit(126);
+    for (const std::string& setting : options.environment) {
+      const std::size_t equals = setting.find('=');
+      setenv(setting.substr(0, equals).c_str(), equals == std::string::npos ? "" : setting.c_str() + equals + 1, 1);
+    }
     execve(program.c_str(), argv.data(), environ);
     if (words.size() > 1 || program.find('/') == std::string::npos) execvp(program.c_str(), argv.data());
     _exit(127);

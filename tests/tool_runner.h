@@ -24,6 +24,7 @@ struct run_options {
   gid_t gid = 0;
   std::vector<gid_t> groups;
   bool set_user = false;
+  std::vector<std::string> environment;  // NAME=value settings added to the tool's environment
   std::function<void(pid_t)> while_running;  // called once the process has started
 };
 

@@ -9,6 +9,7 @@
 #include "level/level_insert.h"
 #include "level/level_reader.h"
 #include "level/level_writer.h"
+#include "support/edit_lock.h"
 #include "support/edit_target.h"
 #include "support/output_stream.h"
 #include "support/replacement_file.h"
@@ -45,9 +46,9 @@ int edit(int argc, char** argv) {
   // Holds the lock on the map until the new map has replaced it.
   edit_target map;
   const auto waiting = [target] { tell(std::string("waiting for another edit of '") + target + "'"); };
-  if (status s = map.open(target, waiting); !s.is_ok()) return cannot("open", target, s.why());
+  if (status s = map.open(target, waiting); !s.is_ok())
+    return cannot(s.why() == edit_in_progress_text ? "write" : "open", target, s.why());
   if (level_read(level.image, map.bytes(), report) == read_result::rejected) return not_written;
-  map.release_bytes();
   // The raw file stays where it is until the writer copies it into place, so
   // a raw file of any size costs no memory.
   file_source raw;
@@ -55,9 +56,18 @@ int edit(int argc, char** argv) {
   if (argc >= 4) {
     const char* raw_path = argv[3];
     if (!mapped_file_open_source(raw_path, raw, why)) return cannot("open", raw_path, why);
-    if (!level_add_chunk_source(level.image, argv[2], raw))
-      return cannot("write", target, "the chunk would not fit a map file");
+    // Windows cannot replace a file that is open, so a map that is its own
+    // raw file gives its bytes as read, and the raw file is closed.
+    bool added = false;
+    if (mapped_file_source_is(raw, map.file_path().c_str())) {
+      mapped_file_close_source(raw);
+      added = level_add_chunk(level.image, argv[2], map.bytes());
+    } else {
+      added = level_add_chunk_source(level.image, argv[2], raw);
+    }
+    if (!added) return cannot("write", target, "the chunk would not fit a map file");
   }
+  map.release_bytes();
   replacement_file file;
   if (status s = level_write(level.image, map, file, report); !s.is_ok()) return cannot("write", target, s.why());
   for (const std::string& line : file.warnings()) tell("warning: " + line);

@@ -1,3 +1,4 @@
+#include "cli/arguments.h"
 #include "cli/inspector.h"
 
-int main(int argc, char** argv) { return mapgraft_inspect_main(argc, argv); }
+int main(int argc, char** argv) { return run_with_utf8_arguments(argc, argv, mapgraft_inspect_main); }

@@ -18,6 +18,7 @@
 #include "level/level_reader.h"
 #include "level/level_report.h"
 #include "level/level_summary.h"
+#include "support/console.h"
 #include "support/replacement_file.h"
 #include "support/standard_streams.h"
 #include "support/status.h"
@@ -47,12 +48,14 @@ class block_report final : public report_sink {
 
 int complain(const std::string& why) {
   std::fflush(stdout);
-  std::fprintf(stderr, "mapgraft-inspect: %s\n", why.c_str());
+  const std::string line = "mapgraft-inspect: " + why + "\n";
+  console_write(2, line.data(), line.size());
   return failed;
 }
 
 int misused(const std::string& why) {
-  std::fprintf(stderr, "mapgraft-inspect: %s\n%s", why.c_str(), usage_text);
+  const std::string lines = "mapgraft-inspect: " + why + "\n" + usage_text;
+  console_write(2, lines.data(), lines.size());
   return usage;
 }
 

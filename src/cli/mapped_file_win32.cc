@@ -6,6 +6,7 @@
 
 #include "support/memory.h"
 #include "support/windows_error.h"
+#include "support/windows_path.h"
 
 namespace {
 
@@ -16,10 +17,10 @@ static_assert(PAGE_READONLY == 2 && FILE_MAP_READ == 4);
 HANDLE handle_of(std::intptr_t value) { return reinterpret_cast<HANDLE>(value); }
 std::intptr_t value_of(HANDLE handle) { return reinterpret_cast<std::intptr_t>(handle); }
 
-// CreateFileA refuses a folder with "access denied", which would send the
+// CreateFileW refuses a folder with "access denied", which would send the
 // user looking at permissions.
 bool is_folder(const char* path) {
-  const DWORD attributes = GetFileAttributesA(path);
+  const DWORD attributes = GetFileAttributesW(windows_path(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
@@ -27,7 +28,7 @@ bool is_folder(const char* path) {
 
 mapped_file* mapped_file_open(const char* path, std::string& why) {
   auto* record = static_cast<mapped_file*>(mem_alloc_zeroed(sizeof(mapped_file)));
-  const HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  const HANDLE file = CreateFileW(windows_path(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
@@ -54,7 +55,7 @@ mapped_file* mapped_file_open(const char* path, std::string& why) {
     why = too_large_text;
   } else if (length == 0) {
     why = empty_file_text;
-  } else if ((mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr)) == nullptr) {
+  } else if ((mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr)) == nullptr) {
     why = windows_error_text(GetLastError());
   } else if ((view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0)) == nullptr) {
     why = windows_error_text(GetLastError());
@@ -79,19 +80,11 @@ void mapped_file_close(mapped_file* file) {
   mem_release(file);
 }
 
-bool mapped_file_read_into(const char* path, std::string& why,
-                           const std::function<std::uint8_t*(std::uint32_t length)>& place) {
-  mapped_file_ptr file(mapped_file_open(path, why));
-  if (!file) return false;
-  std::uint8_t* out = place(file->length);
-  if (out == nullptr) return false;
-  std::memcpy(out, file->view, file->length);
-  return true;
-}
-
 bool mapped_file_open_source(const char* path, file_source& source, std::string& why) {
-  const HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  // Shared for deletion: the raw file may be the map itself, which is
+  // replaced while the source is still open.
+  const HANDLE file = CreateFileW(windows_path(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     why = is_folder(path) ? not_regular_text : windows_error_text(error);
@@ -117,4 +110,16 @@ bool mapped_file_open_source(const char* path, file_source& source, std::string&
 void mapped_file_close_source(file_source& source) {
   if (source.file != -1) CloseHandle(handle_of(source.file));
   source = {};
+}
+
+bool mapped_file_source_is(const file_source& source, const char* path) {
+  BY_HANDLE_FILE_INFORMATION raw{}, named{};
+  if (!GetFileInformationByHandle(handle_of(source.file), &raw)) return false;
+  const HANDLE file = CreateFileW(windows_path(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const bool known = GetFileInformationByHandle(file, &named) != 0;
+  CloseHandle(file);
+  return known && raw.dwVolumeSerialNumber == named.dwVolumeSerialNumber &&
+         raw.nFileIndexHigh == named.nFileIndexHigh && raw.nFileIndexLow == named.nFileIndexLow;
 }

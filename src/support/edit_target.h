@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 
+#include "support/edit_lock.h"
 #include "support/status.h"
 
 // What an edit knows of the file it read, from the descriptor it read it by.
@@ -22,7 +23,9 @@ struct file_facts {
 // open() takes an exclusive lock (flock) on the descriptor it reads the file
 // through, and the lock holds until the object is destroyed: after the
 // replacement has been committed. A second edit of the same map therefore
-// waits, and then reads the map the first one wrote.
+// waits, and then reads the map the first one wrote. On Windows the file
+// cannot stay open while it is replaced; an edit_lock is held instead, and
+// a second edit fails at once with edit_in_progress_text.
 //
 // A symbolic link is followed: the file it names is locked, read and later
 // replaced, and the link stays.
@@ -69,4 +72,7 @@ class edit_target {
   file_facts facts_;
   bool waited_ = false;
   bool changed_ = false;
+#ifdef _WIN32
+  edit_lock lock_;
+#endif
 };

@@ -5,8 +5,8 @@
 #include "cli/mapped_file.h"
 #include "support/memory.h"
 
-// Windows takes no lock here yet: the file is copied and closed at once, so
-// that it can be replaced afterwards.
+// The file is copied and closed at once, so that it can be replaced
+// afterwards; the edit lock keeps other edits off meanwhile.
 
 edit_target::~edit_target() { release(); }
 
@@ -22,6 +22,7 @@ status edit_target::open(const char* path, const std::function<void()>&) {
   release();
   path_ = path;
   file_path_ = path;
+  if (status s = lock_.take(path); !s.is_ok()) return s;
   std::string why;
   const mapped_file_ptr file(mapped_file_open(path, why));
   if (!file) return status::failure(why);

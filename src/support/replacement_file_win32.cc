@@ -4,16 +4,18 @@
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "support/edit_target.h"
 #include "support/windows_error.h"
+#include "support/windows_path.h"
 
 namespace {
 
 // The one temporary file that may exist at any time, for the console control
 // handler, which Windows runs on a thread of its own.
 SRWLOCK pending_lock = SRWLOCK_INIT;
-char pending_temp[32768];
+wchar_t pending_temp[32768];
 bool pending_armed = false;
 
 class pending_locked {
@@ -28,7 +30,7 @@ BOOL WINAPI remove_pending_temp(DWORD) {
   // The lock is kept: the process is ending, and the editing thread must not
   // create or rename anything meanwhile.
   AcquireSRWLockExclusive(&pending_lock);
-  if (pending_armed) DeleteFileA(pending_temp);
+  if (pending_armed) DeleteFileW(pending_temp);
   pending_armed = false;
   // End as the default handler would, with its status, but without running
   // exit code while the editing thread may hold the C library's locks (Wine's
@@ -56,14 +58,14 @@ std::string folder_of(const std::string& path) {
 
 // The path of the file a link names, in the \\?\ form Windows gives.
 bool resolve_link(const std::string& link, std::string& resolved) {
-  const HANDLE file = CreateFileA(link.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+  const HANDLE file = CreateFileW(windows_path(link).c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
-  std::string path(MAX_PATH, '\0');
-  DWORD length = GetFinalPathNameByHandleA(file, path.data(), static_cast<DWORD>(path.size()), FILE_NAME_NORMALIZED);
+  std::wstring path(MAX_PATH, L'\0');
+  DWORD length = GetFinalPathNameByHandleW(file, path.data(), static_cast<DWORD>(path.size()), FILE_NAME_NORMALIZED);
   if (length >= path.size()) {
     path.resize(length);
-    length = GetFinalPathNameByHandleA(file, path.data(), static_cast<DWORD>(path.size()), FILE_NAME_NORMALIZED);
+    length = GetFinalPathNameByHandleW(file, path.data(), static_cast<DWORD>(path.size()), FILE_NAME_NORMALIZED);
   }
   const DWORD error = GetLastError();
   CloseHandle(file);
@@ -72,13 +74,16 @@ bool resolve_link(const std::string& link, std::string& resolved) {
     return false;
   }
   path.resize(length);
-  resolved = path;
+  resolved = utf8_path(path);
   return true;
 }
 
 }  // namespace
 
-std::string system_error_text(int error) { return std::strerror(error); }
+// console_write tells Windows errors from the C library's by their sign.
+std::string system_error_text(int error) {
+  return error < 0 ? windows_error_text(static_cast<unsigned long>(-static_cast<long long>(error))) : std::strerror(error);
+}
 
 replacement_file::~replacement_file() { discard(); }
 
@@ -87,7 +92,7 @@ void replacement_file::discard() {
   handle_ = -1;
   if (!temp_.empty()) {
     pending_locked locked;
-    DeleteFileA(temp_.c_str());
+    DeleteFileW(windows_path(temp_).c_str());
     pending_armed = false;
     temp_.clear();
   }
@@ -95,14 +100,14 @@ void replacement_file::discard() {
 
 status replacement_file::begin(const edit_target& target) {
   target_ = target.file_path();
-  DWORD attributes = GetFileAttributesA(target_.c_str());
+  DWORD attributes = GetFileAttributesW(windows_path(target_).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return last_failure();
   if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
     // Renaming over a link would replace the link; replace the file it names.
     std::string resolved;
     if (!resolve_link(target_, resolved)) return last_failure();
     target_ = resolved;
-    attributes = GetFileAttributesA(target_.c_str());
+    attributes = GetFileAttributesW(windows_path(target_).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return last_failure();
   }
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return status::failure("not a regular file");
@@ -113,7 +118,7 @@ status replacement_file::begin(const edit_target& target) {
   // Opening without truncating proves the target may be written (no other
   // program holds it, the permissions allow it), which creating a file beside
   // it would not.
-  const HANDLE probe = CreateFileA(target_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+  const HANDLE probe = CreateFileW(windows_path(target_).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (probe == INVALID_HANDLE_VALUE) return last_failure();
   const DWORD type = GetFileType(probe);
@@ -130,11 +135,12 @@ status replacement_file::begin(const edit_target& target) {
     char suffix[16];
     std::snprintf(suffix, sizeof suffix, "%08lx", static_cast<unsigned long>(seed));
     const std::string temp = folder + "." + name + ".mapgraft-" + suffix;
-    if (temp.size() >= sizeof pending_temp) return failure(ERROR_FILENAME_EXCED_RANGE);
+    const std::wstring wide_temp = windows_path(temp);
+    if (wide_temp.size() >= std::size(pending_temp)) return failure(ERROR_FILENAME_EXCED_RANGE);
     pending_locked locked;
     // Shared for deletion only, so that the control handler can remove it
     // while it is still open.
-    const HANDLE file = CreateFileA(temp.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+    const HANDLE file = CreateFileW(wide_temp.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                                     kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
       const DWORD error = GetLastError();
@@ -143,7 +149,7 @@ status replacement_file::begin(const edit_target& target) {
     }
     handle_ = reinterpret_cast<std::intptr_t>(file);
     temp_ = temp;
-    std::memcpy(pending_temp, temp.c_str(), temp.size() + 1);
+    std::memcpy(pending_temp, wide_temp.c_str(), (wide_temp.size() + 1) * sizeof(wchar_t));
     pending_armed = true;
     return status::ok();
   }
@@ -173,7 +179,8 @@ status replacement_file::commit() {
   if (!CloseHandle(file) && error == NO_ERROR) error = GetLastError();
   if (error == NO_ERROR) {
     pending_locked locked;
-    if (MoveFileExA(temp_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (MoveFileExW(windows_path(temp_).c_str(), windows_path(target_).c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       pending_armed = false;
       temp_.clear();
     } else {
