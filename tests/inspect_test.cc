@@ -16,8 +16,12 @@ namespace fs = std::filesystem;
 
 const std::string usage_text =
     "Usage: mapgraft-inspect <map.lvl> [<index>]\n"
+    "       mapgraft-inspect --json <map.lvl>...\n"
+    "       mapgraft-inspect --tileset <map.lvl>\n"
     "Lists what a tarvex map holds, or with an index writes the data of that\n"
-    "chunk (counted from 0, as listed) to standard output. The map is only read.\n";
+    "chunk (counted from 0, as listed) to standard output. The map is only read.\n"
+    "--json lists each map as one line of JSON; --tileset writes the map's own\n"
+    "bitmap to standard output as a .bmp file.\n";
 
 // A map file dated a day back, so that any write to it would show in its
 // modification time.
