@@ -97,7 +97,9 @@ void expect_agreement(const std::string& path, const run_result& text, const jso
     EXPECT_EQ(text.out, "");
     EXPECT_EQ(text.err, "mapgraft-inspect: " + map["error"].get<std::string>() + "\n");
     for (const std::string& field : fields) {
-      if (field != "file" && field != "error") EXPECT_TRUE(map[field].is_null()) << field;
+      if (field != "file" && field != "error") {
+        EXPECT_TRUE(map[field].is_null()) << field;
+      }
     }
     return;
   }
