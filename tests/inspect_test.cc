@@ -3,21 +3,42 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 
 #include <gtest/gtest.h>
 
+#include "level/level_reader.h"
+#include "level/level_writer.h"
 #include "map_builder.h"
+#include "support/memory.h"
+#include "support/replacement_file.h"
 #include "tool_runner.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool under_address_sanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool under_address_sanitizer = true;
+#else
+constexpr bool under_address_sanitizer = false;
+#endif
+#else
+constexpr bool under_address_sanitizer = false;
+#endif
+
 const std::string usage_text =
     "Usage: mapgraft-inspect <map.lvl> [<index>]\n"
+    "       mapgraft-inspect --json <map.lvl>...\n"
+    "       mapgraft-inspect --tileset <map.lvl>\n"
     "Lists what a tarvex map holds, or with an index writes the data of that\n"
-    "chunk (counted from 0, as listed) to standard output. The map is only read.\n";
+    "chunk (counted from 0, as listed) to standard output. The map is only read.\n"
+    "--json lists each map as one line of JSON; --tileset writes the map's own\n"
+    "bitmap to standard output as a .bmp file.\n";
 
 // A map file dated a day back, so that any write to it would show in its
 // modification time.
@@ -255,6 +276,164 @@ TEST(Inspect, AFailedWriteToStandardOutputFails) {
     EXPECT_EQ(r.err, "mapgraft-inspect: cannot write standard output: File too large\n");
   }
   map.expect_untouched();
+}
+
+TEST(Inspect, ReportsDamageThatMapgraftCarriesOver) {
+  struct damage_case {
+    std::string name;
+    bytes map;
+    std::vector<std::string> lines;
+  };
+  const std::string head = "shape: extended\nbmp tileset: 60 bytes 16x16 8bpp compression:'none'\n";
+  // A chunk of 16 bytes recorded as 8 bytes of the block, so that the map
+  // data start inside it.
+  bytes past = extended_map(bitmap(60), {{"ATTR", text_bytes("ok")}, {"DATA", bytes(8, 1)}}, tile_entries(4));
+  put_u32(past, 60 + 4, 12 + 12 + 8);
+  bytes past_both = past;
+  put_u32(past, 2, 60 + 32);
+  const bytes sound = extended_map(bitmap(60), {{"ATTR", text_bytes("ok")}}, tile_entries(2));
+  bytes short_field = sound, long_field = sound;
+  put_u32(short_field, 2, 80);
+  put_u32(long_field, 2, 88);
+  bytes headless = concat({elvl_block({{"ATTR", text_bytes("abcdef")}}), tile_entries(2)});
+  put_u32(headless, 4, 12 + 8);
+  const std::vector<damage_case> cases = {
+      {"a chunk past the block", past,
+       {"metadata: type:'elvl' size:32 maxsize:56", "chunk 0: type:'ATTR' size:2/4 data:'ok'", "chunk 1: type:'DATA' size:8/8",
+        "chunk 1 runs 8 bytes past the metadata block", "map: 24 bytes 6 tiles"}},
+      {"a bitmap size field short of the block's end", short_field,
+       {"metadata: type:'elvl' size:24 maxsize:32", "chunk 0: type:'ATTR' size:2/4 data:'ok'",
+        "bmp size field 80 differs from the metadata block's end 84", "map: 12 bytes 3 tiles"}},
+      {"a bitmap size field past the block's end", long_field,
+       {"metadata: type:'elvl' size:24 maxsize:32", "chunk 0: type:'ATTR' size:2/4 data:'ok'",
+        "bmp size field 88 differs from the metadata block's end 84", "map: 4 bytes 1 tiles"}},
+      {"both", past_both,
+       {"metadata: type:'elvl' size:32 maxsize:56", "chunk 0: type:'ATTR' size:2/4 data:'ok'", "chunk 1: type:'DATA' size:8/8",
+        "chunk 1 runs 8 bytes past the metadata block", "bmp size field 100 differs from the metadata block's end 92",
+        "map: 16 bytes 4 tiles"}},
+      {"a chunk past a block without a bitmap", headless,
+       {"shape: extended", "bmp tileset: none", "metadata: type:'elvl' size:20 maxsize:36",
+        "chunk 0: type:'ATTR' size:6/8 data:'abcdef'", "chunk 0 runs 8 bytes past the metadata block", "map: 16 bytes 4 tiles"}},
+  };
+  for (const damage_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    temp_folder folder;
+    const watched_map map(folder, c.map);
+    const run_result r = run_inspector({map.path()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, (c.lines[0].starts_with("shape: ") ? "" : head) + lines_text(c.lines));
+    const std::string damaged = "mapgraft-inspect: '" + map.path() + "': damaged metadata block\n";
+    EXPECT_EQ(r.err, damaged);
+    // Nothing comes out of a damaged map.
+    for (const std::vector<std::string>& args : {std::vector<std::string>{map.path(), "0"}, {"--tileset", map.path()}}) {
+      const run_result extracted = run_inspector(args);
+      EXPECT_EQ(extracted.status, 1);
+      EXPECT_EQ(extracted.raw_out, "");
+      EXPECT_EQ(extracted.err, damaged);
+    }
+    map.expect_untouched();
+
+    // mapgraft rewrites such a map as it always did.
+    temp_folder other;
+    const std::string copy = other.path("copy.lvl");
+    write_file(copy, c.map);
+    const run_result rewritten = run_tool({copy});
+    EXPECT_EQ(rewritten.status, 0);
+    EXPECT_EQ(rewritten.err, "");
+  }
+}
+
+TEST(Inspect, WritesTheMapsOwnTilesetAsABitmapFile) {
+  temp_folder source;
+  // A map as mapgraft writes it, from a plain map given the default tileset.
+  const std::string converted = source.path("converted.lvl");
+  write_file(converted, tile_entries(2));
+  ASSERT_EQ(run_tool({converted}).status, 0);
+  struct tileset_case {
+    std::string name;
+    bytes map;
+    std::size_t length;  // of the bitmap file: the first bytes of the map
+  };
+  const std::vector<tileset_case> cases = {
+      {"extended, padded", extended_map(bitmap(57), {{"ATTR", text_bytes("a")}}, tile_entries(1), {7, 7, 7}), 60},
+      {"tileset", concat({bitmap(57, {.reserved1 = 9}), tile_entries(1)}), 57},
+      {"written by mapgraft", read_file(converted), 49720},
+  };
+  for (const tileset_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    temp_folder folder;
+    const watched_map map(folder, c.map);
+    const run_result r = run_inspector({"--tileset", map.path()});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    bytes expected(c.map.begin(), c.map.begin() + static_cast<std::ptrdiff_t>(c.length));
+    put_u32(expected, 2, static_cast<std::uint32_t>(c.length));
+    put_u16(expected, 6, 0);
+    EXPECT_EQ(r.raw_out, as_string(expected));
+    map.expect_untouched();
+    if (c.name == "tileset") continue;
+
+    // Given back to an extended map as its tileset (what mapgraft-edit
+    // --tileset does with the file), the bitmap rewrites the map unchanged.
+    level_image_owner level;
+    null_report quiet;
+    ASSERT_EQ(level_read(level.image, c.map, quiet), read_result::accepted);
+    mem_release(level.image.tileset);
+    level.image.tileset = static_cast<std::uint8_t*>(mem_alloc_zeroed(static_cast<std::int32_t>(r.raw_out.size())));
+    std::memcpy(level.image.tileset, r.raw_out.data(), r.raw_out.size());
+    level.image.tileset_size = static_cast<std::int32_t>(r.raw_out.size());
+    memory_sink out;
+    ASSERT_TRUE(level_write_to(level.image, out, quiet).is_ok());
+    EXPECT_EQ(out.bytes, c.map);
+  }
+
+  const std::vector<bytes> without_own = {tile_entries(1), concat({elvl_block({{"ATTR", text_bytes("a")}}), tile_entries(1)})};
+  for (const bytes& contents : without_own) {
+    temp_folder folder;
+    const watched_map map(folder, contents);
+    const run_result r = run_inspector({"--tileset", map.path()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.raw_out, "");
+    EXPECT_EQ(r.err, "mapgraft-inspect: '" + map.path() + "' has no tileset of its own\n");
+  }
+}
+
+// The report is written as the map is read, and the inspector copies none of
+// the chunks or the map data: at most 2.1 x the map's size + 8 MiB, here as
+// address space, whatever the map holds.
+TEST(Inspect, HoldsLittleMoreThanTheMap) {
+  if (!inspector_is_native()) GTEST_SKIP() << "process limits do not reach an emulated tool";
+  if (under_address_sanitizer) GTEST_SKIP() << "the sanitizer reserves far more address space than the limit";
+  std::vector<chunk> empty_chunks(256 << 10, chunk{"EMPT", {}});
+  // One chunk that the block's length says ends at its header: its data are
+  // also the map data.
+  bytes overlapping = extended_map(bitmap(40), {{"BLOB", bytes(24 << 20, 0x5A)}}, {});
+  put_u32(overlapping, 40 + 4, 12 + 8);
+  put_u32(overlapping, 2, 40 + 12 + 8);
+  struct memory_case {
+    std::string name;
+    bytes map;
+    int status;
+    std::string map_line;
+  };
+  const std::vector<memory_case> cases = {
+      {"262,144 empty chunks", extended_map(bitmap(40), empty_chunks, tile_entries(1)), 0, "map: 4 bytes 1 tiles"},
+      {"a chunk that is also the map data", overlapping, 1, "map: 25165824 bytes 6291456 tiles"},
+  };
+  for (const memory_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    temp_folder folder;
+    const std::string path = folder.path("map.lvl");
+    write_file(path, c.map);
+    run_options options;
+    options.address_space_limit = static_cast<long>(2.1 * static_cast<double>(c.map.size())) + (8l << 20);
+    const run_result text = run_inspector({path}, options);
+    EXPECT_EQ(text.status, c.status) << text.err;
+    EXPECT_TRUE(text.out.ends_with("\n" + c.map_line + "\n"));
+    const run_result json = run_inspector({"--json", path}, options);
+    EXPECT_EQ(json.status, c.status) << json.err;
+    EXPECT_TRUE(json.out.ends_with(",\"error\":null}\n"));
+  }
 }
 
 }  // namespace

@@ -27,7 +27,7 @@ read_result reject(report_sink& report) {
 }  // namespace
 
 bool level_read_chunks(level_image& image, const std::uint8_t* block, std::int64_t block_offset, std::int64_t limit,
-                       report_sink& report) {
+                       report_sink& report, read_copies copies) {
   const std::int64_t total = read_u32le(block + 4);
   std::int64_t pos = elvl_header_size;
   for (std::int64_t index = 0; pos < total; ++index) {
@@ -45,15 +45,18 @@ bool level_read_chunks(level_image& image, const std::uint8_t* block, std::int64
     report.chunk({index, block_offset + pos, record});
     if (pos + size > total) report.damage({damage_found::kind::chunk_past_block, index, pos + size - total, total});
 
-    // Padding that would lie past the end of the input stays zero.
-    chunk_record* copy = chunk_list_append(image.chunks, record, static_cast<std::uint32_t>(length));
-    std::memcpy(chunk_record_bytes(copy), record, static_cast<std::size_t>(std::min(size, limit - pos)));
+    if (copies == read_copies::all) {
+      // Padding that would lie past the end of the input stays zero.
+      chunk_record* copy = chunk_list_append(image.chunks, record, static_cast<std::uint32_t>(length));
+      std::memcpy(chunk_record_bytes(copy), record, static_cast<std::size_t>(std::min(size, limit - pos)));
+    }
     pos += size;
   }
   return true;
 }
 
-read_result level_read(level_image& image, std::span<const std::uint8_t> input, report_sink& report) {
+read_result level_read(level_image& image, std::span<const std::uint8_t> input, report_sink& report,
+                       read_copies copies) {
   const std::uint8_t* bytes = input.data();
   if (input.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) return reject(report);
   const std::int64_t length = static_cast<std::int64_t>(input.size());
@@ -76,17 +79,17 @@ read_result level_read(level_image& image, std::span<const std::uint8_t> input, 
     image.shape = extended ? level_shape::extended : level_shape::tileset;
     image.own_tileset = true;
     map_offset = file_size;
+    // The copy describes the bitmap alone again, as the writer describes it.
+    if (extended) write_u32le(image.tileset + 2, read_u16le(image.tileset + 6));
     report.shape(image);
 
     if (extended) {
       const std::uint8_t* block = bytes + block_offset;
       const std::int64_t limit = length - block_offset;
       report.metadata({block_offset, read_u32le(block + 4), limit});
-      level_read_chunks(image, block, block_offset, limit, report);
+      level_read_chunks(image, block, block_offset, limit, report, copies);
       const std::int64_t block_end = block_offset + read_u32le(block + 4);
       if (file_size != block_end) report.damage({damage_found::kind::bitmap_size_mismatch, -1, file_size, block_end});
-      // The copy describes the bitmap alone again.
-      write_u32le(image.tileset + 2, read_u16le(image.tileset + 6));
     }
   } else {
     // A block at the very start without a bitmap: its chunks are kept and the
@@ -103,12 +106,12 @@ read_result level_read(level_image& image, std::span<const std::uint8_t> input, 
     report.shape(image);
     if (block_first) {
       report.metadata({0, read_u32le(bytes + 4), length});
-      level_read_chunks(image, bytes, 0, length, report);
+      level_read_chunks(image, bytes, 0, length, report, copies);
       map_offset = std::min(std::max<std::int64_t>(read_u32le(bytes + 4), elvl_header_size), length);
     }
   }
 
   image.map_length = static_cast<std::int32_t>(length - map_offset);
-  image.map_data = copy_block(bytes + map_offset, image.map_length, image.map_length);
+  if (copies == read_copies::all) image.map_data = copy_block(bytes + map_offset, image.map_length, image.map_length);
   return read_result::accepted;
 }

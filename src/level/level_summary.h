@@ -14,5 +14,8 @@ std::int64_t tileset_padded_length(const std::uint8_t* bitmap);
 // "bmp tileset: P bytes WxH Bbpp compression:'name'".
 std::string tileset_summary(const std::uint8_t* bitmap, std::int64_t padded_length);
 
+// The compression's name as the summary shows it.
+const char* tileset_compression_name(const std::uint8_t* bitmap);
+
 // "map: N bytes T tiles", whole 4-byte tiles only.
 std::string map_summary(std::int32_t length);

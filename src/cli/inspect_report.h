@@ -1,0 +1,89 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "level/level_report.h"
+
+// What mapgraft-inspect makes of the reader's events. Every sink notes the
+// damage it is told of; the two that print stream their report as the reader
+// walks the map, so a map of millions of chunks never has its report held in
+// memory.
+class inspect_sink : public report_sink {
+ public:
+  void report(report_kind kind, std::string_view line) final;
+  void chunk(const chunk_found& found) final;
+  void damage(const damage_found& found) final;
+
+  bool damaged() const { return damaged_; }
+
+ protected:
+  virtual void on_chunk(const chunk_found&) {}
+  // `near_chunk` is -1 where no chunk is concerned.
+  virtual void on_damage(std::int64_t /*near_chunk*/, std::string_view /*line*/) {}
+
+ private:
+  std::int64_t chunks_ = 0;
+  bool damaged_ = false;
+};
+
+// Takes note of damage, and of where in the input chunk `wanted` is.
+class quiet_inspection final : public inspect_sink {
+ public:
+  explicit quiet_inspection(std::uint64_t wanted = UINT64_MAX) : wanted_(wanted) {}
+  void metadata(const metadata_found&) override {}
+  // Its record in the input, or null.
+  const std::uint8_t* wanted_record() const { return wanted_record_; }
+
+ private:
+  void on_chunk(const chunk_found& found) override {
+    if (static_cast<std::uint64_t>(found.index) == wanted_) wanted_record_ = found.record;
+  }
+
+  std::uint64_t wanted_;
+  const std::uint8_t* wanted_record_ = nullptr;
+};
+
+// The text report, one line each.
+class text_inspection final : public inspect_sink {
+ public:
+  void shape(const level_image& image) override;
+  void metadata(const metadata_found& found) override;
+  // The map line, once the reader is done.
+  void finish(const level_image& image);
+
+ private:
+  void on_chunk(const chunk_found& found) override;
+  void on_damage(std::int64_t near_chunk, std::string_view line) override;
+
+  stdout_report printer_;
+};
+
+// One JSON object on one line for the map at `path`. Objects without a value
+// are null, so every field is always there.
+class json_inspection final : public inspect_sink {
+ public:
+  explicit json_inspection(std::string_view path) : path_(path) {}
+  void shape(const level_image& image) override;
+  void metadata(const metadata_found& found) override;
+  // Ends the line of a map that was read; `file_length` is the input's.
+  void finish(const level_image& image, std::int64_t file_length);
+  // The whole line of a map that could not be read.
+  void failed(std::string_view why);
+
+ private:
+  void on_chunk(const chunk_found& found) override;
+  void on_damage(std::int64_t near_chunk, std::string_view line) override;
+
+  std::string_view path_;
+  bool in_block_ = false;
+  bool first_chunk_ = true;
+  // The first damage found, for the map's one "damage" object.
+  bool damage_noted_ = false;
+  std::int64_t damage_chunk_ = -1;
+  std::string damage_line_;
+};
+
+// The report's line for damage the reader carried over.
+line_text damage_line(const damage_found& found);
