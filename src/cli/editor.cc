@@ -557,6 +557,9 @@ status edit_map(const command& c, const std::string& path, std::span<const edit_
   if (!c.force && image.shape == level_shape::plain && input.bytes().size() % 4 != 0)
     return status::failure(format_line(unlike_a_map, static_cast<long long>(input.bytes().size())));
 
+  // With -o the result is written whatever it is, and the map's bytes are
+  // not needed again.
+  if (c.output) input.release_bytes();
   edit_summary summary;
   if (status s = level_apply_edits(image, operations, summary); !s.is_ok()) return s;
 
