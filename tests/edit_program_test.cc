@@ -344,6 +344,28 @@ TEST(EditProgram, OutputIsANewFileThatNeverReplacesOne) {
   EXPECT_EQ(folder.entries(), (std::vector<std::string>{"map.lvl", "out.lvl"}));
 }
 
+// A dry run ends with the status of the real run. Wine shows a file without
+// write permission as read-only, even to root.
+TEST(EditProgram, AnUnwritableMapFailsTheSameInADryRun) {
+  std::string reason;
+  if (editor_is_windows())
+    reason = "the file is read-only";
+  else if (editor_is_native() && geteuid() != 0)
+    reason = "Permission denied";
+  else
+    GTEST_SKIP() << "needs an unprivileged native run, or the Windows build";
+  temp_folder folder;
+  const dated_file map(folder.path("map.lvl"), typo_map);
+  chmod(map.path.c_str(), 0444);
+  for (const std::string mode : {"--dry-run", "--force"}) {
+    const run_result r = run_editor({mode, "--set", "A=1", map.path});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "mapgraft-edit: '" + map.path + "': cannot write: " + reason + "\n");
+  }
+  EXPECT_TRUE(map.untouched());
+  EXPECT_EQ(folder.entries(), std::vector<std::string>{"map.lvl"});
+}
+
 // cmd.exe leaves wildcards to the program.
 TEST(EditProgram, WildcardsAreExpandedOnWindows) {
   if (!editor_is_windows()) GTEST_SKIP() << "the shell expands them elsewhere";
