@@ -172,7 +172,8 @@ TEST(LevelEdit, ComparesWrittenBytesWithoutHoldingThem) {
   other[input.size() - 1] ^= 1;
   const std::pair<bytes, bool> cases[] = {
       {input, true}, {other, false}, {bytes(input.begin(), input.end() - 1), false}, {concat({input, {0}}), false}, {{}, false}};
-  for (const auto& [expected, same] : cases) {
+  for (const auto& [expected_bytes, same] : cases) {
+    const bytes& expected = expected_bytes;  // a binding a lambda can capture
     bool found = !same;
     const block_reader read = [&](std::uint64_t offset, std::span<std::uint8_t> out) {
       std::memcpy(out.data(), expected.data() + offset, out.size());
