@@ -25,6 +25,7 @@ std::vector<std::string> command_of(const char* variable, const char* built) {
 
 std::vector<std::string> tool_command() { return command_of("MAPGRAFT_UNDER_TEST", MAPGRAFT_EXE); }
 std::vector<std::string> inspector_command() { return command_of("MAPGRAFT_INSPECT_UNDER_TEST", MAPGRAFT_INSPECT_EXE); }
+std::vector<std::string> editor_command() { return command_of("MAPGRAFT_EDIT_UNDER_TEST", MAPGRAFT_EDIT_EXE); }
 
 std::string slurp(std::FILE* file) {
   std::string text;
@@ -52,9 +53,15 @@ void set_limit(int resource, long limit) {
 
 bool tool_is_native() { return tool_command().size() == 1; }
 bool inspector_is_native() { return inspector_command().size() == 1; }
+bool editor_is_native() { return editor_command().size() == 1; }
 
 bool tool_is_windows() {
   const std::string program = tool_command().back();
+  return program.size() > 4 && program.compare(program.size() - 4, 4, ".exe") == 0;
+}
+
+bool editor_is_windows() {
+  const std::string program = editor_command().back();
   return program.size() > 4 && program.compare(program.size() - 4, 4, ".exe") == 0;
 }
 
@@ -82,7 +89,13 @@ run_result run_command(std::vector<std::string> words, const std::vector<std::st
 
   std::FILE* out = std::tmpfile();
   std::FILE* err = std::tmpfile();
-  if (out == nullptr || err == nullptr) throw std::runtime_error("tmpfile failed");
+  std::FILE* in = options.input ? std::tmpfile() : nullptr;
+  if (out == nullptr || err == nullptr || (options.input && in == nullptr)) throw std::runtime_error("tmpfile failed");
+  if (in != nullptr) {
+    std::fwrite(options.input->data(), 1, options.input->size(), in);
+    std::fflush(in);
+    std::rewind(in);
+  }
   int pipe_ends[2] = {-1, -1};
   if (options.pipe_reader_takes >= 0 && pipe(pipe_ends) != 0) throw std::runtime_error("pipe failed");
   std::fflush(nullptr);
@@ -96,6 +109,7 @@ run_result run_command(std::vector<std::string> words, const std::vector<std::st
       dup2(fd, 1);
     }
     dup2(fileno(err), 2);
+    if (in != nullptr) dup2(fileno(in), 0);
     if (pipe_ends[0] >= 0) {
       close(pipe_ends[0]);
       close(pipe_ends[1]);
@@ -136,6 +150,7 @@ run_result run_command(std::vector<std::string> words, const std::vector<std::st
   run_result result;
   if (WIFEXITED(wait_status)) result.status = WEXITSTATUS(wait_status);
   if (WIFSIGNALED(wait_status)) result.signal = WTERMSIG(wait_status);
+  if (in != nullptr) std::fclose(in);
   const std::string written = slurp(out);
   result.raw_out = pipe_ends[0] >= 0 ? piped : written;
   result.out = without_carriage_returns(result.raw_out);
@@ -151,4 +166,8 @@ run_result run_tool(const std::vector<std::string>& args, const run_options& opt
 
 run_result run_inspector(const std::vector<std::string>& args, const run_options& options) {
   return run_command(inspector_command(), args, options);
+}
+
+run_result run_editor(const std::vector<std::string>& args, const run_options& options) {
+  return run_command(editor_command(), args, options);
 }

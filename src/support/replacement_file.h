@@ -54,9 +54,12 @@ class replacement_file final : public byte_sink {
   // temporary file. `target` must stay open until after commit(): its lock
   // keeps other edits out until the new file is in place.
   status begin(const edit_target& target);
-  // Creates the temporary file for a new file at `path`, which commit()
-  // creates only where nothing exists yet, never replacing a file.
-  status begin_new(const char* path);
+  // Instead of replacing a file, creates `output`, which must not exist yet,
+  // with the permission bits of `like` (without `like`, as a new file gets
+  // them). The temporary file goes beside `output`, and commit() renames it
+  // there with a rename that never replaces: a file that appeared at
+  // `output` meanwhile is kept.
+  status begin_new(const char* output, const char* like = nullptr);
   status write(std::span<const std::uint8_t> bytes) override;
   // Gives the file its attributes, flushes it to disk and renames it into
   // place.
@@ -66,6 +69,16 @@ class replacement_file final : public byte_sink {
   // finished line each without the program's name, such as "'a.lvl' now
   // belongs to you, not to uid 1000". Complete once commit() succeeded.
   const std::vector<std::string>& warnings() const { return warnings_; }
+
+  // What begin() and begin_new() would refuse, checked without creating
+  // anything.
+  static status probe(const char* target);
+  static status probe_new(const char* output);
+
+  // Reads back `out.size()` bytes at `offset` of what has been written so
+  // far, through the temporary file's own handle, and its length.
+  status read_back(std::uint64_t offset, std::span<std::uint8_t> out);
+  status written_length(std::uint64_t& length);
 
  private:
   status create_temp(const std::string& folder, const std::string& name);
@@ -78,6 +91,7 @@ class replacement_file final : public byte_sink {
   std::string shown_;   // the target as the user named it
   const edit_target* source_ = nullptr;  // null: a new file
   std::vector<std::string> warnings_;
+  std::uint32_t new_mode_ = 0;  // a new file's permission bits (POSIX) or attributes (Windows)
 };
 
 // The system's text for an error number.

@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "support/edit_target.h"
+#include "support/file_io.h"
 #include "support/memory.h"
 
 namespace {
@@ -206,7 +207,7 @@ mode_t new_file_mode() {
 int place_new(const char* temp, const char* path) {
 #ifdef RENAME_NOREPLACE
   if (renameat2(AT_FDCWD, temp, AT_FDCWD, path, RENAME_NOREPLACE) == 0) return 0;
-  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return errno;
+  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP && errno != EOPNOTSUPP) return errno;
 #endif
   if (link(temp, path) != 0) return errno;
   unlink(temp);
@@ -246,13 +247,18 @@ status replacement_file::begin(const edit_target& target) {
   return create_temp(target_.substr(0, slash + 1), target_.substr(slash + 1));
 }
 
-status replacement_file::begin_new(const char* path) {
+status replacement_file::begin_new(const char* path, const char* like) {
   discard();
   warnings_.clear();
   source_ = nullptr;
   shown_ = target_ = path;
-  // Known at commit for certain; told here, before the whole file is written.
+  new_mode_ = new_file_mode();
   struct stat info {};
+  if (like != nullptr) {
+    if (stat(like, &info) != 0) return failure(errno);
+    new_mode_ = info.st_mode & 07777;
+  }
+  // Known at commit for certain; told here, before the whole file is written.
   if (lstat(path, &info) == 0) return failure(EEXIST);
   const std::size_t slash = target_.rfind('/');
   if (slash == std::string::npos) return create_temp("", target_);
@@ -334,7 +340,7 @@ status replacement_file::commit() {
   int error = 0;
   if (source_ != nullptr)
     keep_attributes();
-  else if (fchmod(fd, new_file_mode()) != 0)
+  else if (fchmod(fd, new_mode_) != 0)
     error = errno;
   if (error == 0 && fsync(fd) != 0) error = errno;
   handle_ = -1;
@@ -364,5 +370,52 @@ status replacement_file::commit() {
     fsync(dir);
     close(dir);
   }
+  return status::ok();
+}
+
+namespace {
+
+// The folder part of a path as given, up to its last slash, or "" for the
+// current folder.
+std::string folder_part(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string folder_or_current(const std::string& folder) { return folder.empty() ? std::string(".") : folder; }
+
+}  // namespace
+
+status replacement_file::probe(const char* target) {
+  char resolved[PATH_MAX];
+  if (realpath(target, resolved) == nullptr) return failure(errno);
+  struct stat info {};
+  if (stat(resolved, &info) != 0) return failure(errno);
+  if (!S_ISREG(info.st_mode)) return status::failure("not a regular file");
+  const int probe = open(resolved, O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+  if (probe < 0) return failure(errno);
+  close(probe);
+  // The temporary file is made beside the target.
+  if (access(folder_part(resolved).c_str(), W_OK | X_OK) != 0) return failure(errno);
+  return status::ok();
+}
+
+status replacement_file::probe_new(const char* output) {
+  struct stat info {};
+  if (lstat(output, &info) == 0) return failure(EEXIST);
+  if (errno != ENOENT) return failure(errno);
+  if (access(folder_or_current(folder_part(output)).c_str(), W_OK | X_OK) != 0) return failure(errno);
+  return status::ok();
+}
+
+status replacement_file::read_back(std::uint64_t offset, std::span<std::uint8_t> out) {
+  if (handle_ < 0) return failure(EBADF);
+  return file_read_at(handle_, offset, out);
+}
+
+status replacement_file::written_length(std::uint64_t& length) {
+  struct stat info {};
+  if (handle_ < 0 || fstat(static_cast<int>(handle_), &info) != 0) return failure(handle_ < 0 ? EBADF : errno);
+  length = static_cast<std::uint64_t>(info.st_size);
   return status::ok();
 }

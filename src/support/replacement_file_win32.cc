@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "support/edit_target.h"
+#include "support/file_io.h"
 #include "support/windows_error.h"
 #include "support/windows_path.h"
 
@@ -99,6 +100,7 @@ void replacement_file::discard() {
 }
 
 status replacement_file::begin(const edit_target& target) {
+  discard();
   target_ = target.file_path();
   DWORD attributes = GetFileAttributesW(windows_path(target_).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return last_failure();
@@ -125,10 +127,16 @@ status replacement_file::begin(const edit_target& target) {
   CloseHandle(probe);
   if (type != FILE_TYPE_DISK) return status::failure("not a regular file");
 
+  // Hidden, system and archive go to the new file from the start.
+  new_mode_ = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                            FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+  source_ = &target;
   const std::string folder = folder_of(target_);
-  const std::string name = target_.substr(folder.size());
-  const DWORD kept = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-                                   FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+  return create_temp(folder, target_.substr(folder.size()));
+}
+
+status replacement_file::create_temp(const std::string& folder, const std::string& name) {
+  const DWORD attributes = source_ != nullptr && new_mode_ != 0 ? new_mode_ : FILE_ATTRIBUTE_NORMAL;
   install_cleanup_handler();
   DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
   for (int attempt = 0; attempt < 100; ++attempt, seed = seed * 1664525u + 1013904223u) {
@@ -139,9 +147,10 @@ status replacement_file::begin(const edit_target& target) {
     if (wide_temp.size() >= std::size(pending_temp)) return failure(ERROR_FILENAME_EXCED_RANGE);
     pending_locked locked;
     // Shared for deletion only, so that the control handler can remove it
-    // while it is still open.
-    const HANDLE file = CreateFileW(wide_temp.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                                    kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL, nullptr);
+    // while it is still open; readable, so that what was written can be read
+    // back through it.
+    const HANDLE file = CreateFileW(wide_temp.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                    attributes, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
       const DWORD error = GetLastError();
       if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
@@ -179,8 +188,9 @@ status replacement_file::commit() {
   if (!CloseHandle(file) && error == NO_ERROR) error = GetLastError();
   if (error == NO_ERROR) {
     pending_locked locked;
-    if (MoveFileExW(windows_path(temp_).c_str(), windows_path(target_).c_str(),
-                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    // A new file never replaces one that appeared meanwhile.
+    const DWORD replace = source_ != nullptr ? MOVEFILE_REPLACE_EXISTING : 0;
+    if (MoveFileExW(windows_path(temp_).c_str(), windows_path(target_).c_str(), replace | MOVEFILE_WRITE_THROUGH)) {
       pending_armed = false;
       temp_.clear();
     } else {
@@ -191,5 +201,74 @@ status replacement_file::commit() {
     discard();
     return failure(error);
   }
+  // Read-only is what Windows has of permission bits; a new file takes it
+  // once in place, since until then it must stay removable.
+  if (source_ == nullptr && new_mode_ != 0) SetFileAttributesW(windows_path(target_).c_str(), new_mode_);
+  return status::ok();
+}
+
+namespace {
+
+// The attributes of the file a path names, links followed.
+bool attributes_of(const std::wstring& path, DWORD& attributes) {
+  const HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info{};
+  const BOOL known = GetFileInformationByHandle(file, &info);
+  const DWORD error = GetLastError();
+  CloseHandle(file);
+  SetLastError(error);
+  attributes = info.dwFileAttributes;
+  return known != FALSE;
+}
+
+}  // namespace
+
+status replacement_file::probe(const char* target) {
+  const std::wstring path = windows_path(target);
+  DWORD attributes = 0;
+  if (!attributes_of(path, attributes)) return last_failure();
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return status::failure("not a regular file");
+  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return status::failure("the file is read-only");
+  const HANDLE probe = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (probe == INVALID_HANDLE_VALUE) return last_failure();
+  const DWORD type = GetFileType(probe);
+  CloseHandle(probe);
+  if (type != FILE_TYPE_DISK) return status::failure("not a regular file");
+  return status::ok();
+}
+
+status replacement_file::probe_new(const char* output) {
+  // Attributes of the name itself: a link that names nothing is still there.
+  if (GetFileAttributesW(windows_path(output).c_str()) != INVALID_FILE_ATTRIBUTES) return failure(ERROR_FILE_EXISTS);
+  const DWORD error = GetLastError();
+  if (error != ERROR_FILE_NOT_FOUND) return failure(error);
+  return status::ok();
+}
+
+status replacement_file::begin_new(const char* output, const char* like) {
+  discard();
+  source_ = nullptr;
+  if (status s = probe_new(output); !s.is_ok()) return s;
+  DWORD attributes = 0;
+  if (like != nullptr && !attributes_of(windows_path(like), attributes)) return last_failure();
+  new_mode_ = attributes & FILE_ATTRIBUTE_READONLY;
+  target_ = output;
+  const std::string folder = folder_of(target_);
+  return create_temp(folder, target_.substr(folder.size()));
+}
+
+status replacement_file::read_back(std::uint64_t offset, std::span<std::uint8_t> out) {
+  if (handle_ == -1) return failure(ERROR_INVALID_HANDLE);
+  return file_read_at(handle_, offset, out);
+}
+
+status replacement_file::written_length(std::uint64_t& length) {
+  LARGE_INTEGER size{};
+  if (handle_ == -1) return failure(ERROR_INVALID_HANDLE);
+  if (!GetFileSizeEx(handle_of(handle_), &size)) return last_failure();
+  length = static_cast<std::uint64_t>(size.QuadPart);
   return status::ok();
 }
