@@ -1,11 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "level/level_image.h"
+#include "level/level_report.h"
+#include "support/replacement_file.h"
 #include "support/status.h"
 
 // The operations of mapgraft-edit, applied in order to a level image as read.
@@ -51,3 +54,17 @@ status level_apply_edits(level_image& image, std::span<const edit_operation> ope
 // reserved field is 0 (a map is not a bitmap), and round4(S) is at most
 // 65,532. On success `bitmap_length` is S: the bytes the tileset takes.
 status tileset_file_check(std::span<const std::uint8_t> file, std::uint32_t& bitmap_length);
+
+// level_write_to, then the tileset header is put back as it was, so that the
+// image can be written again, to the same bytes, any number of times.
+status level_write_repeatable(level_image& image, byte_sink& out, report_sink& report);
+
+// Reads `out.size()` bytes at `offset` of the bytes a written map is compared
+// with.
+using block_reader = std::function<status(std::uint64_t offset, std::span<std::uint8_t> out)>;
+
+// Writes the image again, comparing its bytes block by block with the
+// `length` bytes that `read` gives, without ever holding them all: `same`
+// says whether they are exactly those bytes. Fails only when `read` does or
+// the image cannot be written at all.
+status level_compare_written(level_image& image, const block_reader& read, std::uint64_t length, bool& same);

@@ -48,12 +48,29 @@ class replacement_file final : public byte_sink {
   // Flushes the temporary file to disk and renames it over the target.
   status commit();
 
+  // Instead of replacing a file, creates `output`, which must not exist yet,
+  // with the permission bits of `like`. The temporary file goes beside
+  // `output`, and commit_new() renames it there with a rename that never
+  // replaces: a file that appeared at `output` meanwhile is kept.
+  status begin_new(const char* output, const char* like);
+  status commit_new();
+  // What begin() and begin_new() would refuse, checked without creating
+  // anything.
+  static status probe(const char* target);
+  static status probe_new(const char* output);
+
+  // Reads back `out.size()` bytes at `offset` of what has been written so
+  // far, through the temporary file's own handle, and its length.
+  status read_back(std::uint64_t offset, std::span<std::uint8_t> out);
+  status written_length(std::uint64_t& length);
+
  private:
   void discard();
 
   std::intptr_t handle_ = -1;
   std::string target_;  // the file itself, links resolved
   std::string temp_;
+  std::uint32_t output_attributes_ = 0;  // Windows: what commit_new() gives the new file
 };
 
 // The system's text for an error number.

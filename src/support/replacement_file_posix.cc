@@ -7,8 +7,11 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "support/file_io.h"
 
 namespace {
 
@@ -152,5 +155,117 @@ status replacement_file::commit() {
     fsync(dir);
     close(dir);
   }
+  return status::ok();
+}
+
+namespace {
+
+// The folder part of a path as given, up to its last slash, or "" for the
+// current folder.
+std::string folder_part(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string folder_or_current(const std::string& folder) { return folder.empty() ? std::string(".") : folder; }
+
+// Returns 0 or the error number. A file at `to` is never replaced, even one
+// that appears while this runs.
+int rename_without_replacing(const char* from, const char* to) {
+#ifdef RENAME_NOREPLACE
+  if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP && errno != EOPNOTSUPP) return errno;
+#endif
+  // Where the file system cannot rename that way, a hard link refuses an
+  // existing name just the same.
+  if (link(from, to) != 0) return errno;
+  unlink(from);
+  return 0;
+}
+
+}  // namespace
+
+status replacement_file::probe(const char* target) {
+  char resolved[PATH_MAX];
+  if (realpath(target, resolved) == nullptr) return failure(errno);
+  struct stat info {};
+  if (stat(resolved, &info) != 0) return failure(errno);
+  if (!S_ISREG(info.st_mode)) return status::failure("not a regular file");
+  const int probe = open(resolved, O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+  if (probe < 0) return failure(errno);
+  close(probe);
+  // The temporary file is made beside the target.
+  if (access(folder_part(resolved).c_str(), W_OK | X_OK) != 0) return failure(errno);
+  return status::ok();
+}
+
+status replacement_file::probe_new(const char* output) {
+  struct stat info {};
+  if (lstat(output, &info) == 0) return failure(EEXIST);
+  if (errno != ENOENT) return failure(errno);
+  if (access(folder_or_current(folder_part(output)).c_str(), W_OK | X_OK) != 0) return failure(errno);
+  return status::ok();
+}
+
+status replacement_file::begin_new(const char* output, const char* like) {
+  if (status s = probe_new(output); !s.is_ok()) return s;
+  struct stat info {};
+  if (stat(like, &info) != 0) return failure(errno);
+  target_ = output;
+  const std::string folder = folder_part(target_);
+  std::string temp = folder + "." + target_.substr(folder.size()) + ".mapgraft-XXXXXX";
+  if (temp.size() > PATH_MAX) return status::failure(system_error_text(ENAMETOOLONG));
+
+  install_cleanup_handlers();
+  {
+    signals_blocked blocked;
+    const int fd = mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) return failure(errno);
+    handle_ = fd;
+    temp_ = temp;
+    std::memcpy(pending_temp, temp.c_str(), temp.size() + 1);
+    pending_armed = 1;
+  }
+  if (fchmod(static_cast<int>(handle_), info.st_mode & 07777) != 0) {
+    const int error = errno;
+    discard();
+    return failure(error);
+  }
+  return status::ok();
+}
+
+status replacement_file::commit_new() {
+  const int fd = static_cast<int>(handle_);
+  int error = 0;
+  if (fsync(fd) != 0) error = errno;
+  handle_ = -1;
+  if (close(fd) != 0 && error == 0) error = errno;
+  if (error == 0) error = rename_without_replacing(temp_.c_str(), target_.c_str());
+  if (error != 0) {
+    discard();
+    return failure(error);
+  }
+  {
+    signals_blocked blocked;
+    pending_armed = 0;
+    temp_.clear();
+  }
+  const int dir = open(folder_or_current(folder_part(target_)).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    fsync(dir);
+    close(dir);
+  }
+  return status::ok();
+}
+
+status replacement_file::read_back(std::uint64_t offset, std::span<std::uint8_t> out) {
+  if (handle_ < 0) return failure(EBADF);
+  return file_read_at(handle_, offset, out);
+}
+
+status replacement_file::written_length(std::uint64_t& length) {
+  struct stat info {};
+  if (handle_ < 0 || fstat(static_cast<int>(handle_), &info) != 0) return failure(handle_ < 0 ? EBADF : errno);
+  length = static_cast<std::uint64_t>(info.st_size);
   return status::ok();
 }

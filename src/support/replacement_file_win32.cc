@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "support/file_io.h"
 #include "support/windows_error.h"
 
 namespace {
@@ -133,7 +134,7 @@ status replacement_file::begin(const char* target) {
     pending_locked locked;
     // Shared for deletion only, so that the control handler can remove it
     // while it is still open.
-    const HANDLE file = CreateFileA(temp.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+    const HANDLE file = CreateFileA(temp.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                                     kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
       const DWORD error = GetLastError();
@@ -183,5 +184,125 @@ status replacement_file::commit() {
     discard();
     return failure(error);
   }
+  return status::ok();
+}
+
+namespace {
+
+std::wstring wide(const std::string& utf8) {
+  if (utf8.empty()) return std::wstring();
+  const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring text(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(), length);
+  return text;
+}
+
+// The attributes of the file a path names, links followed.
+bool attributes_of(const std::wstring& path, DWORD& attributes) {
+  const HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info{};
+  const BOOL known = GetFileInformationByHandle(file, &info);
+  const DWORD error = GetLastError();
+  CloseHandle(file);
+  SetLastError(error);
+  attributes = info.dwFileAttributes;
+  return known != FALSE;
+}
+
+}  // namespace
+
+status replacement_file::probe(const char* target) {
+  const std::wstring path = wide(target);
+  DWORD attributes = 0;
+  if (!attributes_of(path, attributes)) return last_failure();
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return status::failure("not a regular file");
+  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return status::failure("the file is read-only");
+  const HANDLE probe = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (probe == INVALID_HANDLE_VALUE) return last_failure();
+  const DWORD type = GetFileType(probe);
+  CloseHandle(probe);
+  if (type != FILE_TYPE_DISK) return status::failure("not a regular file");
+  return status::ok();
+}
+
+status replacement_file::probe_new(const char* output) {
+  // Attributes of the name itself: a link that names nothing is still there.
+  if (GetFileAttributesW(wide(output).c_str()) != INVALID_FILE_ATTRIBUTES) return failure(ERROR_FILE_EXISTS);
+  const DWORD error = GetLastError();
+  if (error != ERROR_FILE_NOT_FOUND) return failure(error);
+  return status::ok();
+}
+
+status replacement_file::begin_new(const char* output, const char* like) {
+  if (status s = probe_new(output); !s.is_ok()) return s;
+  DWORD attributes = 0;
+  if (!attributes_of(wide(like), attributes)) return last_failure();
+  // Read-only is what Windows has of permission bits. It is given once the
+  // file is in place: until then the file must stay removable.
+  output_attributes_ = attributes & FILE_ATTRIBUTE_READONLY;
+  target_ = output;
+  const std::string folder = folder_of(target_);
+  const std::string name = target_.substr(folder.size());
+  install_cleanup_handler();
+  DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
+  for (int attempt = 0; attempt < 100; ++attempt, seed = seed * 1664525u + 1013904223u) {
+    char suffix[16];
+    std::snprintf(suffix, sizeof suffix, "%08lx", static_cast<unsigned long>(seed));
+    const std::string temp = folder + "." + name + ".mapgraft-" + suffix;
+    if (temp.size() >= sizeof pending_temp) return failure(ERROR_FILENAME_EXCED_RANGE);
+    pending_locked locked;
+    const HANDLE file = CreateFileW(wide(temp).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+      const DWORD error = GetLastError();
+      if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
+      return failure(error);
+    }
+    handle_ = reinterpret_cast<std::intptr_t>(file);
+    temp_ = temp;
+    std::memcpy(pending_temp, temp.c_str(), temp.size() + 1);
+    pending_armed = true;
+    return status::ok();
+  }
+  return failure(ERROR_FILE_EXISTS);
+}
+
+status replacement_file::commit_new() {
+  const HANDLE file = handle_of(handle_);
+  handle_ = -1;
+  DWORD error = NO_ERROR;
+  if (!FlushFileBuffers(file)) error = GetLastError();
+  if (!CloseHandle(file) && error == NO_ERROR) error = GetLastError();
+  if (error == NO_ERROR) {
+    pending_locked locked;
+    // Without MOVEFILE_REPLACE_EXISTING: a file that appeared meanwhile is kept.
+    if (MoveFileExW(wide(temp_).c_str(), wide(target_).c_str(), MOVEFILE_WRITE_THROUGH)) {
+      pending_armed = false;
+      temp_.clear();
+    } else {
+      error = GetLastError();
+    }
+  }
+  if (error != NO_ERROR) {
+    discard();
+    return failure(error);
+  }
+  if (output_attributes_ != 0) SetFileAttributesW(wide(target_).c_str(), output_attributes_);
+  return status::ok();
+}
+
+status replacement_file::read_back(std::uint64_t offset, std::span<std::uint8_t> out) {
+  if (handle_ == -1) return failure(ERROR_INVALID_HANDLE);
+  return file_read_at(handle_, offset, out);
+}
+
+status replacement_file::written_length(std::uint64_t& length) {
+  LARGE_INTEGER size{};
+  if (handle_ == -1) return failure(ERROR_INVALID_HANDLE);
+  if (!GetFileSizeEx(handle_of(handle_), &size)) return last_failure();
+  length = static_cast<std::uint64_t>(size.QuadPart);
   return status::ok();
 }

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <cstdint>
+
+// What tells one file from another whatever name reaches it: the device (or
+// volume) and the file's number on it.
+struct file_identity {
+  std::uint64_t device = 0;
+  std::uint64_t file = 0;
+  bool operator==(const file_identity&) const = default;
+};
+
+// The identity of the file `path` names, links followed; false when there is
+// none to be had (a missing file, say), which the caller finds out anyway.
+bool file_identity_of(const char* path, file_identity& identity);

@@ -1,0 +1,10 @@
+#include "cli/file_identity.h"
+
+#include <sys/stat.h>
+
+bool file_identity_of(const char* path, file_identity& identity) {
+  struct stat info {};
+  if (stat(path, &info) != 0) return false;
+  identity = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+  return true;
+}

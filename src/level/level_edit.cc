@@ -1,0 +1,358 @@
+#include "level/level_edit.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+#include "level/level_summary.h"
+#include "level/level_writer.h"
+#include "support/byte_order.h"
+#include "support/memory.h"
+
+namespace {
+
+constexpr std::uint8_t attr_type[4] = {'A', 'T', 'T', 'R'};
+
+std::span<const std::uint8_t> bytes_of(std::string_view text) {
+  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+// New data for a chunk: a FILE's bytes, or the text of a --set.
+struct payload {
+  std::span<const std::uint8_t> bytes;
+  std::string text;
+  bool is_text = false;
+  std::span<const std::uint8_t> data() const { return is_text ? bytes_of(text) : bytes; }
+};
+
+struct appended_chunk {
+  std::uint8_t type[4];
+  std::size_t payload;
+  bool removed;
+};
+
+// A chunk as the edit stands: its type, and its data in memory, or in the
+// file of `source` for a chunk whose data stay there until written.
+struct chunk_view {
+  const std::uint8_t* type;
+  std::span<const std::uint8_t> data;
+  const chunk_source* source;
+};
+
+// Which chunk a walk is at: a chunk as read, by its index, or one appended.
+struct chunk_slot {
+  bool appended;
+  std::int64_t index;
+};
+
+status data_starts_with(const chunk_view& chunk, std::string_view prefix, bool& starts) {
+  if (chunk.source == nullptr) {
+    starts = chunk.data.size() >= prefix.size() && std::memcmp(chunk.data.data(), prefix.data(), prefix.size()) == 0;
+    return status::ok();
+  }
+  starts = false;
+  if (chunk.source->length < prefix.size()) return status::ok();
+  std::string head(prefix.size(), '\0');
+  if (status s = file_read_at(chunk.source->file, 0, {reinterpret_cast<std::uint8_t*>(head.data()), head.size()});
+      !s.is_ok())
+    return s;
+  starts = head == prefix;
+  return status::ok();
+}
+
+status too_large() { return status::failure("the chunk would not fit a map file"); }
+
+// The edit is planned on the side and only applied to the image once every
+// operation has succeeded, so that a failed edit leaves the image as it was.
+// Each chunk read has a fate: kept (0), removed (-1), or new data (payload
+// k - 1 for k > 0).
+class edit_plan {
+ public:
+  explicit edit_plan(level_image& image) : image_(image), count_(image.chunks.count) {
+    fate_ = static_cast<std::int32_t*>(mem_alloc_zeroed(static_cast<std::int32_t>(count_ * 4)));
+  }
+  ~edit_plan() { mem_release(fate_); }
+  edit_plan(const edit_plan&) = delete;
+  edit_plan& operator=(const edit_plan&) = delete;
+
+  status apply(const edit_operation& op) {
+    switch (op.what) {
+      case edit_operation::kind::add: return append(op.type, plain_payload(op.data));
+      case edit_operation::kind::set: return set(op.key, op.value);
+      case edit_operation::kind::unset: {
+        const std::string prefix = op.key + "=";
+        return for_each_live([&](chunk_slot slot, const chunk_view& chunk) {
+          bool matches = false;
+          if (std::memcmp(chunk.type, attr_type, 4) != 0) return status::ok();
+          if (status s = data_starts_with(chunk, prefix, matches); !s.is_ok() || !matches) return s;
+          remove(slot);
+          return status::ok();
+        });
+      }
+      case edit_operation::kind::remove:
+        for (const std::uint64_t index : op.indexes)
+          if (status s = check_index(index); !s.is_ok()) return s;
+        for (const std::uint64_t index : op.indexes) remove({false, static_cast<std::int64_t>(index)});
+        return status::ok();
+      case edit_operation::kind::remove_type:
+        return for_each_live([&](chunk_slot slot, const chunk_view& chunk) {
+          if (std::memcmp(chunk.type, op.type, 4) == 0) remove(slot);
+          return status::ok();
+        });
+      case edit_operation::kind::replace: {
+        if (op.indexes.empty()) return status::failure("no chunk given to replace");
+        if (status s = check_index(op.indexes[0]); !s.is_ok()) return s;
+        if (op.data.size() > max_chunk_length) return too_large();
+        fate_[op.indexes[0]] = static_cast<std::int32_t>(plain_payload(op.data) + 1);
+        return status::ok();
+      }
+      case edit_operation::kind::tileset: {
+        std::uint32_t length = 0;
+        if (status s = tileset_file_check(op.data, length); !s.is_ok()) return s;
+        tileset_ = op.data.first(length);
+        new_tileset_ = true;
+        return status::ok();
+      }
+    }
+    return status::failure("unknown operation");
+  }
+
+  void commit(edit_summary& summary) {
+    summary = edit_summary{};
+    const bool chunks_touched = !appended_.empty() || std::any_of(fate_, fate_ + count_, [](std::int32_t f) { return f != 0; });
+    if (chunks_touched) rebuild(summary);
+    summary.chunks = image_.chunks.count;
+    if (new_tileset_) {
+      const auto size = static_cast<std::int32_t>(round4(static_cast<std::int64_t>(tileset_.size())));
+      auto* bitmap = static_cast<std::uint8_t*>(mem_alloc_zeroed(size));
+      std::memcpy(bitmap, tileset_.data(), tileset_.size());
+      mem_release(image_.tileset);
+      image_.tileset = bitmap;
+      image_.tileset_size = size;
+      image_.own_tileset = true;
+      summary.tileset_replaced = true;
+    }
+  }
+
+ private:
+  std::size_t plain_payload(std::span<const std::uint8_t> data) {
+    payloads_.push_back({data, {}, false});
+    return payloads_.size() - 1;
+  }
+
+  status append(const std::uint8_t type[4], std::size_t payload_index) {
+    if (payloads_[payload_index].data().size() > max_chunk_length) return too_large();
+    appended_chunk chunk{{}, payload_index, false};
+    std::memcpy(chunk.type, type, 4);
+    appended_.push_back(chunk);
+    return status::ok();
+  }
+
+  status set(const std::string& key, const std::string& value) {
+    const std::string prefix = key + "=";
+    payloads_.push_back({{}, prefix + value, true});
+    const std::size_t text = payloads_.size() - 1;
+    bool found = false;
+    status result = for_each_live([&](chunk_slot slot, const chunk_view& chunk) {
+      bool matches = false;
+      if (std::memcmp(chunk.type, attr_type, 4) != 0) return status::ok();
+      if (status s = data_starts_with(chunk, prefix, matches); !s.is_ok() || !matches) return s;
+      if (found) {
+        remove(slot);
+      } else if (slot.appended) {
+        appended_[static_cast<std::size_t>(slot.index)].payload = text;
+      } else {
+        fate_[slot.index] = static_cast<std::int32_t>(text + 1);
+      }
+      found = true;
+      return status::ok();
+    });
+    if (!result.is_ok() || found) return result;
+    return append(attr_type, text);
+  }
+
+  status check_index(std::uint64_t index) const {
+    if (index >= static_cast<std::uint64_t>(count_))
+      return status::failure(format_line("no chunk %llu", static_cast<unsigned long long>(index)));
+    if (fate_[index] < 0)
+      return status::failure(format_line("chunk %llu was already removed", static_cast<unsigned long long>(index)));
+    return status::ok();
+  }
+
+  void remove(chunk_slot slot) {
+    if (slot.appended)
+      appended_[static_cast<std::size_t>(slot.index)].removed = true;
+    else
+      fate_[slot.index] = -1;
+  }
+
+  // Calls visit(slot, chunk) for each chunk the edit still holds, in order,
+  // until it fails.
+  template <typename Visit>
+  status for_each_live(Visit&& visit) {
+    status result = status::ok();
+    std::int64_t position = 0;
+    chunk_list_for_each(image_.chunks, [&](const chunk_record* record, const chunk_source* source) {
+      const std::int64_t index = position++;
+      if (!result.is_ok() || fate_[index] < 0) return;
+      chunk_view chunk{chunk_record_type(record), {}, nullptr};
+      if (fate_[index] > 0)
+        chunk.data = payloads_[static_cast<std::size_t>(fate_[index] - 1)].data();
+      else if (source != nullptr)
+        chunk.source = source;
+      else
+        chunk.data = {chunk_record_bytes(record) + chunk_header_size, chunk_record_length(record)};
+      result = visit(chunk_slot{false, index}, chunk);
+    });
+    for (std::size_t i = 0; i < appended_.size() && result.is_ok(); ++i) {
+      if (appended_[i].removed) continue;
+      result = visit(chunk_slot{true, static_cast<std::int64_t>(i)},
+                     chunk_view{appended_[i].type, payloads_[appended_[i].payload].data(), nullptr});
+    }
+    return result;
+  }
+
+  static void append_data(chunk_list& list, const std::uint8_t type[4], std::span<const std::uint8_t> data) {
+    chunk_record* record = chunk_list_append(list, type, static_cast<std::uint32_t>(data.size()));
+    if (!data.empty()) std::memcpy(chunk_record_bytes(record) + chunk_header_size, data.data(), data.size());
+  }
+
+  // A kept chunk keeps its record byte for byte, padding included, so that
+  // an edit that changes nothing writes the file as it was.
+  void rebuild(edit_summary& summary) {
+    chunk_list rebuilt;
+    chunk_list_init(rebuilt);
+    std::int64_t position = 0;
+    chunk_list_for_each(image_.chunks, [&](const chunk_record* record, const chunk_source* source) {
+      const std::int32_t fate = fate_[position++];
+      if (fate < 0) {
+        ++summary.removed;
+        return;
+      }
+      if (fate > 0) {
+        const std::span<const std::uint8_t> data = payloads_[static_cast<std::size_t>(fate - 1)].data();
+        const std::uint8_t* old = chunk_record_bytes(record) + chunk_header_size;
+        const bool same = source == nullptr && data.size() == chunk_record_length(record) &&
+                          (data.empty() || std::memcmp(data.data(), old, data.size()) == 0);
+        if (!same) {
+          ++summary.replaced;
+          append_data(rebuilt, chunk_record_type(record), data);
+          return;
+        }
+      }
+      if (source != nullptr) {
+        chunk_list_append_source(rebuilt, chunk_record_type(record), *source);
+        return;
+      }
+      chunk_record* copy = chunk_list_append(rebuilt, chunk_record_type(record), chunk_record_length(record));
+      std::memcpy(chunk_record_bytes(copy), chunk_record_bytes(record), static_cast<std::size_t>(chunk_record_size(record)));
+    });
+    for (const appended_chunk& chunk : appended_) {
+      if (chunk.removed) continue;
+      ++summary.added;
+      append_data(rebuilt, chunk.type, payloads_[chunk.payload].data());
+    }
+    chunk_list_clear(image_.chunks);
+    image_.chunks = rebuilt;
+  }
+
+  level_image& image_;
+  const std::int64_t count_;
+  std::int32_t* fate_;
+  std::vector<payload> payloads_;
+  std::vector<appended_chunk> appended_;
+  std::span<const std::uint8_t> tileset_;
+  bool new_tileset_ = false;
+};
+
+// Compares what is written with bytes read from elsewhere, a block at a
+// time, and stops the writer at the first difference.
+class comparing_sink final : public byte_sink {
+ public:
+  comparing_sink(const block_reader& read, std::uint64_t length) : read_(read), length_(length) {}
+  comparing_sink(const comparing_sink&) = delete;
+  comparing_sink& operator=(const comparing_sink&) = delete;
+  ~comparing_sink() override { mem_release(buffer_); }
+
+  status write(std::span<const std::uint8_t> bytes) override {
+    if (buffer_ == nullptr) buffer_ = static_cast<std::uint8_t*>(mem_alloc_zeroed(buffer_size));
+    while (!bytes.empty()) {
+      if (bytes.size() > length_ - offset_) return differ();
+      const std::size_t part = std::min<std::size_t>(bytes.size(), buffer_size);
+      if (status s = read_(offset_, {buffer_, part}); !s.is_ok()) return s;
+      if (std::memcmp(buffer_, bytes.data(), part) != 0) return differ();
+      offset_ += part;
+      bytes = bytes.subspan(part);
+    }
+    return status::ok();
+  }
+
+  bool same() const { return !differs_ && offset_ == length_; }
+  bool differs() const { return differs_; }
+
+ private:
+  status differ() {
+    differs_ = true;
+    return status::failure("the bytes differ");
+  }
+
+  static constexpr std::int32_t buffer_size = 1 << 18;
+  const block_reader& read_;
+  const std::uint64_t length_;
+  std::uint64_t offset_ = 0;
+  std::uint8_t* buffer_ = nullptr;
+  bool differs_ = false;
+};
+
+}  // namespace
+
+status level_apply_edits(level_image& image, std::span<const edit_operation> operations, edit_summary& summary) {
+  edit_plan plan(image);
+  for (const edit_operation& op : operations)
+    if (status s = plan.apply(op); !s.is_ok()) return s;
+  plan.commit(summary);
+  return status::ok();
+}
+
+status tileset_file_check(std::span<const std::uint8_t> file, std::uint32_t& bitmap_length) {
+  const std::size_t length = file.size();
+  if (length == 0) return status::failure("empty file");
+  if (length < 2 || file[0] != 'B' || file[1] != 'M') return status::failure("not a bitmap: it does not start with 'BM'");
+  if (length < static_cast<std::size_t>(bmp_header_size))
+    return status::failure(format_line("not a bitmap: %llu bytes, shorter than a bitmap header (%d)",
+                                       static_cast<unsigned long long>(length), bmp_header_size));
+  const std::uint32_t declared = read_u32le(file.data() + 2);
+  if (declared < static_cast<std::uint32_t>(bmp_header_size))
+    return status::failure(format_line("not a bitmap: its size field says %lu bytes, shorter than a bitmap header (%d)",
+                                       static_cast<unsigned long>(declared), bmp_header_size));
+  if (declared > length)
+    return status::failure(format_line("not a bitmap: its size field says %lu bytes, more than the %llu the file holds",
+                                       static_cast<unsigned long>(declared), static_cast<unsigned long long>(length)));
+  if (const std::uint16_t reserved = read_u16le(file.data() + 6); reserved != 0)
+    return status::failure(format_line("a map, not a bitmap: its first reserved field is %u, not 0", unsigned{reserved}));
+  if (round4(declared) > max_metadata_offset)
+    return status::failure(format_line("the tileset bitmap takes %lld bytes, more than the %d that the metadata offset can hold",
+                                       static_cast<long long>(round4(declared)), max_metadata_offset));
+  bitmap_length = declared;
+  return status::ok();
+}
+
+status level_write_repeatable(level_image& image, byte_sink& out, report_sink& report) {
+  // The writer patches the header for the file it writes, after which the
+  // file size field would be taken for the bitmap's length.
+  std::uint8_t header[8];
+  std::memcpy(header, image.tileset + 2, sizeof header);
+  status written = level_write_to(image, out, report);
+  std::memcpy(image.tileset + 2, header, sizeof header);
+  return written;
+}
+
+status level_compare_written(level_image& image, const block_reader& read, std::uint64_t length, bool& same) {
+  comparing_sink compare(read, length);
+  null_report quiet;
+  same = false;
+  const status written = level_write_repeatable(image, compare, quiet);
+  if (!written.is_ok() && !compare.differs()) return written;
+  same = compare.same();
+  return status::ok();
+}
