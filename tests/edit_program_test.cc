@@ -1,0 +1,376 @@
+// mapgraft-edit as a user meets it: the everyday edits, usage errors that
+// touch nothing, FILEs read before any map, maps that fail on their own, and
+// the ways a map is left alone (unchanged, dry run, -o).
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "layout_check.h"
+#include "map_builder.h"
+#include "tool_runner.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string try_help = "Try 'mapgraft-edit --help' for more information.\n";
+
+// A file dated a day back, so that any write to it would show.
+struct dated_file {
+  dated_file(std::string where, bytes what) : path(std::move(where)), contents(std::move(what)) {
+    write_file(path, contents);
+    fs::last_write_time(path, fs::last_write_time(path) - std::chrono::hours(24));
+    time = fs::last_write_time(path);
+  }
+  bool untouched() const { return read_file(path) == contents && fs::last_write_time(path) == time; }
+  std::string path;
+  bytes contents;
+  fs::file_time_type time;
+};
+
+// Words in the tests' arguments and messages that stand for files in the folder.
+std::string replaced_words(std::string text, const temp_folder& folder) {
+  const std::pair<std::string, std::string> words[] = {
+      {"MAP", "map.lvl"}, {"OUT", "out.lvl"}, {"BMP", "new.bmp"}, {"NOTE", "note.txt"}, {"MISSING", "missing.txt"}};
+  for (const auto& [word, name] : words)
+    for (std::size_t at; (at = text.find(word)) != std::string::npos;) text.replace(at, word.size(), folder.path(name));
+  return text;
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  for (std::size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+    lines.push_back(text.substr(start, end - start));
+  return lines;
+}
+
+// An expected line ending in ": " is followed by the system's reason.
+void expect_lines(const std::string& text, const std::vector<std::string>& expected) {
+  const std::vector<std::string> lines = lines_of(text);
+  ASSERT_EQ(lines.size(), expected.size()) << text;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (expected[i].ends_with(": "))
+      EXPECT_TRUE(lines[i].starts_with(expected[i]) && lines[i].size() > expected[i].size()) << lines[i];
+    else
+      EXPECT_EQ(lines[i], expected[i]);
+  }
+}
+
+std::vector<std::string> with_paths(const std::vector<std::string>& args, const temp_folder& folder) {
+  std::vector<std::string> out;
+  for (const std::string& arg : args) out.push_back(replaced_words(arg, folder));
+  return out;
+}
+
+const bytes typo_map = extended_map(bitmap(60), {{"ATTR", text_bytes("NAME=Arnea")}, {"LOGO", bytes(5, 2)}}, tile_entries(2));
+
+TEST(EditProgram, UsageErrorsOpenNothing) {
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{}, "no operation given"},
+      {{"--set", "A=1"}, "no MAP given"},
+      {{"--bogus", "MAP"}, "unknown option '--bogus'"},
+      {{"-nx", "MAP"}, "unknown option '-x'"},
+      {{"MAP", "--set"}, "option '--set' needs an argument"},
+      {{"MAP", "--add", "ATTR"}, "option '--add' needs two arguments"},
+      {{"--force=yes", "MAP"}, "option '--force' takes no argument"},
+      {{"--add", "ATTRS", "NOTE", "MAP"}, "chunk type 'ATTRS' is not 1 to 4 bytes"},
+      {{"--add", "\xc3\xa9\xc3\xa8\xc3\xa0", "NOTE", "MAP"}, "chunk type '\xc3\xa9\xc3\xa8\xc3\xa0' is not 1 to 4 bytes"},
+      {{"--set", "=v", "MAP"}, "key '' is empty or holds '='"},
+      {{"--unset", "A=B", "MAP"}, "key 'A=B' is empty or holds '='"},
+      {{"--set", "NAME", "MAP"}, "'NAME' is not KEY=VALUE"},
+      {{"--remove", "1,+2", "MAP"}, "chunk index '+2' is not a plain decimal number"},
+      {{"--replace", "0x1", "NOTE", "MAP"}, "chunk index '0x1' is not a plain decimal number"},
+      {{"--remove", "3,1,003", "MAP"}, "chunk index 3 is given twice in one --remove"},
+      {{"--add", "A", "-", "--replace", "0", "-", "MAP"}, "'-' (standard input) is given more than once"},
+      {{"--set", "A=1", "-"}, "'-' (standard input) cannot be a MAP"},
+      {{"--set", "A=1", "-o", "-", "MAP"}, "'-' (standard input) cannot be the output FILE"},
+      {{"--set", "A=1", "-oOUT", "--output=OUT", "MAP"}, "option '--output' is given more than once"},
+      {{"--set", "A=1", "-o", "OUT", "MAP", "MAP"}, "--output takes exactly one MAP, not 2"},
+  };
+  for (const auto& [args, reason] : cases) {
+    SCOPED_TRACE(::testing::PrintToString(args));
+    temp_folder folder;
+    const dated_file map(folder.path("map.lvl"), typo_map);
+    write_file(folder.path("note.txt"), text_bytes("note"));
+    const run_result r = run_editor(with_paths(args, folder));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "mapgraft-edit: " + reason + "\n" + try_help);
+    EXPECT_TRUE(map.untouched());
+    EXPECT_EQ(folder.entries(), (std::vector<std::string>{"map.lvl", "note.txt"}));
+  }
+}
+
+TEST(EditProgram, HelpAndVersion) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"--help"}, {"--set", "A=1", "-h", "--bogus"}}) {
+    const run_result r = run_editor(args);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind("Usage: mapgraft-edit [OPTION | OPERATION]... [--] MAP...\n", 0), 0u) << r.out;
+    EXPECT_EQ(r.err, "");
+  }
+  const run_result r = run_editor({"--version", "--bogus"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, std::string("mapgraft-edit (mapgraft) ") + MAPGRAFT_VERSION + "\n");
+}
+
+TEST(EditProgram, EverydayEditsGiveWhatTheyName) {
+  struct task {
+    std::string name;
+    std::vector<std::string> args;  // MAP, BMP (new.bmp) and NOTE (note.txt) name files in the folder
+    std::string input;              // standard input
+    bytes result;                   // empty: unchanged
+    std::string line;               // after "<map>: ", before "; N bytes written"
+  };
+  const bytes new_bmp = bitmap(90, {.width = 3});
+  const std::vector<task> tasks = {
+      {"fix a name", {"--set", "NAME=Arena", "MAP"}, "",
+       extended_map(bitmap(60), {{"ATTR", text_bytes("NAME=Arena")}, {"LOGO", bytes(5, 2)}}, tile_entries(2)),
+       "0 removed, 0 added, 1 replaced; 2 chunks"},
+      {"undo an insert, options after the map", {"MAP", "--remove=1"}, "",
+       extended_map(bitmap(60), {{"ATTR", text_bytes("NAME=Arnea")}}, tile_entries(2)), "1 removed, 0 added, 0 replaced; 1 chunks"},
+      {"swap the tileset", {"--tileset", "BMP", "MAP"}, "",
+       extended_map(new_bmp, {{"ATTR", text_bytes("NAME=Arnea")}, {"LOGO", bytes(5, 2)}}, tile_entries(2)),
+       "0 removed, 0 added, 0 replaced; tileset replaced; 2 chunks"},
+      {"replace from standard input, add an empty file, UTF-8 text",
+       {"--replace", "1", "-", "--add", "NIL", "NOTE", "--set", "CITY=Z\xc3\xbcrich", "--", "MAP"}, "fresh",
+       extended_map(bitmap(60),
+                    {{"ATTR", text_bytes("NAME=Arnea")}, {"LOGO", text_bytes("fresh")}, {"NIL", {}},
+                     {"ATTR", text_bytes("CITY=Z\xc3\xbcrich")}},
+                    tile_entries(2)),
+       "0 removed, 2 added, 1 replaced; 4 chunks"},
+      {"a map is its own FILE", {"--add", "SELF", "MAP", "MAP"}, "",
+       extended_map(bitmap(60), {{"ATTR", text_bytes("NAME=Arnea")}, {"LOGO", bytes(5, 2)}, {"SELF", typo_map}}, tile_entries(2)),
+       "0 removed, 1 added, 0 replaced; 3 chunks"},
+      {"set what is there", {"--set", "NAME=Arnea", "--unset", "NONE", "MAP"}, "", {}, "unchanged"},
+  };
+  for (const task& t : tasks) {
+    SCOPED_TRACE(t.name);
+    temp_folder folder;
+    const dated_file map(folder.path("map.lvl"), typo_map);
+    write_file(folder.path("new.bmp"), concat({new_bmp, text_bytes("trailing bytes are not taken")}));
+    write_file(folder.path("note.txt"), {});
+    run_options options;
+    options.input = t.input;
+    const run_result r = run_editor(with_paths(t.args, folder), options);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    if (t.result.empty()) {
+      EXPECT_EQ(r.out, map.path + ": unchanged\n");
+      EXPECT_TRUE(map.untouched());
+      continue;
+    }
+    EXPECT_EQ(r.out, map.path + ": " + t.line + "; " + std::to_string(t.result.size()) + " bytes written\n");
+    EXPECT_EQ(read_file(map.path), t.result);
+    EXPECT_EQ(run_inspector({map.path}).status, 0);
+    EXPECT_EQ(folder.entries(), (std::vector<std::string>{"map.lvl", "new.bmp", "note.txt"}));
+  }
+}
+
+TEST(EditProgram, VerboseAndQuiet) {
+  temp_folder folder;
+  const std::string map = folder.path("plain.lvl");
+  write_file(map, tile_entries(1));
+  run_options options;
+  options.input = "hi";
+  const run_result verbose = run_editor({"-qv", "--add", "ATTR", "-", map}, options);
+  EXPECT_EQ(verbose.status, 0);
+  const std::size_t size = read_file(map).size();
+  EXPECT_EQ(verbose.out_lines(),
+            (std::vector<std::string>{"inserting default tileset", "patching bmp header",
+                                      "writing bmp tileset: 49720 bytes 304x160 8bpp compression:'none'",
+                                      "writing elvl: 12 + 12 bytes 1 chunks", "writing chunk: type:'ATTR' size:2/4",
+                                      "writing map: 4 bytes 1 tiles",
+                                      map + ": 0 removed, 1 added, 0 replaced; 1 chunks; " + std::to_string(size) + " bytes written"}));
+  const run_result quiet = run_editor({"-vq", "--remove", "0", map});
+  EXPECT_EQ(quiet.status, 0);
+  EXPECT_EQ(quiet.out, "");
+  EXPECT_EQ(run_inspector({map}).out_lines().size(), 4u);  // shape, tileset, metadata, map: no chunk
+}
+
+TEST(EditProgram, FilesAreReadBeforeAnyMapAndAFailureTouchesNone) {
+  const std::vector<std::tuple<std::vector<std::string>, bytes, std::string>> cases = {
+      {{"--add", "A", "NOTE", "--add", "B", "MISSING"}, {}, "'MISSING': cannot open: "},
+      {{"--tileset", "BMP"}, {}, "'BMP': empty file"},
+      {{"--tileset", "-"}, text_bytes("GIF89a"), "'-': not a bitmap: it does not start with 'BM'"},
+  };
+  for (const auto& [ops, bmp, err] : cases) {
+    SCOPED_TRACE(err);
+    temp_folder folder;
+    const dated_file map(folder.path("map.lvl"), typo_map), other(folder.path("other.lvl"), tile_entries(1));
+    write_file(folder.path("note.txt"), text_bytes("note"));
+    write_file(folder.path("new.bmp"), bmp);
+    std::vector<std::string> args = with_paths(ops, folder);
+    args.insert(args.end(), {map.path, other.path});
+    run_options options;
+    options.input = std::string(bmp.begin(), bmp.end());
+    const run_result r = run_editor(args, options);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    expect_lines(r.err, {"mapgraft-edit: " + replaced_words(err, folder)});
+    EXPECT_TRUE(map.untouched());
+    EXPECT_TRUE(other.untouched());
+  }
+}
+
+// Each map fails on its own, with its reason; the others are edited. A dry
+// run says the same and writes nothing; --force writes damage as mapgraft does.
+TEST(EditProgram, EachMapSucceedsOrFailsOnItsOwn) {
+  bytes overflow = extended_map(bitmap(60), {{"ATTR", text_bytes("ok")}, {"DATA", bytes(8, 1)}}, {});
+  put_u32(overflow, 60 + 24 + 4, 9);
+  bytes past_block = extended_map(bitmap(60), {{"ATTR", text_bytes("abcd")}}, tile_entries(1));
+  put_u32(past_block, 64, 20);
+  bytes size_field = extended_map(bitmap(60), {{"ATTR", text_bytes("x")}}, tile_entries(2));
+  put_u32(size_field, 2, 88);
+  const std::string force = " (--force writes it anyway)";
+  struct batch_map {
+    std::string name;
+    bytes contents;  // empty: missing
+    std::string failure;
+    std::string forced_failure;  // with --force
+  };
+  const std::vector<batch_map> maps = {
+      {"a.lvl", typo_map, "", ""},
+      {"b.lvl", {}, "cannot open: ", "cannot open: "},
+      {"c.lvl", overflow, "damaged map: buffer overflow detected near chunk 1" + force, ""},
+      {"d.lvl", text_bytes("BM!"), "not a tarvex map file", "not a tarvex map file"},
+      {"e.lvl", extended_map(bitmap(60), {{"TXT", text_bytes("a")}}, tile_entries(1000)), "", ""},
+      {"f.lvl", concat({tile_entries(3), {1}}),
+       "does not look like a map: no bitmap, no metadata block, and 13 bytes are not whole 4-byte tiles (--force converts it "
+       "anyway)",
+       "no chunk 0"},
+      {"g.lvl", past_block, "damaged map: chunk 0 runs 4 bytes past the metadata block" + force, ""},
+      {"h.lvl", size_field, "damaged map: the bitmap's size field says 88 bytes, but the metadata block ends at 84" + force, ""},
+      {"i.lvl", extended_map(bitmap(60), {}, {}), "no chunk 0", "no chunk 0"},
+  };
+  for (const std::string mode : {"-n", "", "--force"}) {
+    SCOPED_TRACE(mode);
+    temp_folder folder;
+    std::vector<std::string> args = {"--set", "ZONE=Main", "--replace", "0", folder.path("note.txt")};
+    if (!mode.empty()) args.push_back(mode);
+    write_file(folder.path("note.txt"), text_bytes("ZONE=North"));
+    std::vector<dated_file> files;
+    std::vector<std::string> failures, written;
+    for (const batch_map& m : maps) {
+      const std::string path = folder.path(m.name);
+      args.push_back(path);
+      if (!m.contents.empty()) files.emplace_back(path, m.contents);
+      const std::string& failure = mode == "--force" ? m.forced_failure : m.failure;
+      if (failure.empty())
+        written.push_back(path);
+      else
+        failures.push_back("mapgraft-edit: '" + path + "': " + failure);
+    }
+    const run_result r = run_editor(args);
+    EXPECT_EQ(r.status, 1);
+    expect_lines(r.err, failures);
+    const std::vector<std::string> lines = r.out_lines();
+    ASSERT_EQ(lines.size(), written.size()) << r.out;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      EXPECT_TRUE(lines[i].starts_with(written[i] + ": ")) << lines[i];
+      EXPECT_EQ(lines[i].ends_with(" would be written"), mode == "-n") << lines[i];
+    }
+    for (const dated_file& f : files) {
+      const bool was_written = mode != "-n" && std::find(written.begin(), written.end(), f.path) != written.end();
+      EXPECT_EQ(f.untouched(), !was_written) << f.path;
+      if (was_written) {
+        EXPECT_EQ(extended_layout_fault(read_file(f.path)), "") << f.path;
+      }
+    }
+  }
+}
+
+TEST(EditProgram, TheSameFileByAnyNameIsEditedOnce) {
+  temp_folder folder;
+  const std::string map = folder.path("map.lvl"), link = folder.path("link.lvl"), hard = folder.path("hard.lvl");
+  write_file(map, typo_map);
+  fs::create_symlink("map.lvl", link);
+  fs::create_hard_link(map, hard);
+  const run_result r = run_editor({"--remove", "0", map, link, map, hard});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out_lines().size(), 1u);
+  EXPECT_EQ(r.err, "mapgraft-edit: '" + link + "': skipped: the same file as '" + map + "'\n" + "mapgraft-edit: '" + map +
+                       "': skipped: the same file as '" + map + "'\n" + "mapgraft-edit: '" + hard +
+                       "': skipped: the same file as '" + map + "'\n");
+  EXPECT_EQ(read_file(link), extended_map(bitmap(60), {{"LOGO", bytes(5, 2)}}, tile_entries(2)));
+}
+
+TEST(EditProgram, OutputIsANewFileThatNeverReplacesOne) {
+  temp_folder folder;
+  const dated_file map(folder.path("map.lvl"), typo_map);
+  if (editor_is_native()) chmod(map.path.c_str(), 0640);
+  const std::string out = folder.path("out.lvl");
+  // Even a result equal to the map is written, and a dry run creates nothing.
+  for (const std::string dry : {"-n", ""}) {
+    std::vector<std::string> args = {"--unset", "NONE", "-o", out, map.path};
+    if (!dry.empty()) args.push_back(dry);
+    const run_result r = run_editor(args);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, map.path + ": 0 removed, 0 added, 0 replaced; 2 chunks; " + std::to_string(typo_map.size()) + " bytes " +
+                         (dry.empty() ? "written" : "would be written") + " to " + out + "\n");
+    EXPECT_EQ(file_exists(out), dry.empty());
+  }
+  EXPECT_EQ(read_file(out), typo_map);
+  EXPECT_TRUE(map.untouched());
+  struct stat info {};
+  if (editor_is_native()) {
+    ASSERT_EQ(stat(out.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+  }
+
+  write_file(out, text_bytes("mine"));
+  for (const std::string dry : {"-n", ""}) {
+    std::vector<std::string> args = {"--remove", "1", "--output", out, map.path};
+    if (!dry.empty()) args.push_back(dry);
+    const run_result r = run_editor(args);
+    EXPECT_EQ(r.status, 1);
+    const std::string prefix = "mapgraft-edit: '" + map.path + "': cannot write '" + out + "': ";
+    EXPECT_EQ(r.err.rfind(prefix, 0), 0u) << r.err;
+    if (editor_is_native()) {
+      EXPECT_EQ(r.err, prefix + "File exists\n");
+    }
+  }
+  EXPECT_EQ(read_file(out), text_bytes("mine"));
+  EXPECT_EQ(folder.entries(), (std::vector<std::string>{"map.lvl", "out.lvl"}));
+}
+
+// A dry run ends with the status of the real run. Wine shows a file without
+// write permission as read-only, even to root.
+TEST(EditProgram, AnUnwritableMapFailsTheSameInADryRun) {
+  std::string reason;
+  if (editor_is_windows())
+    reason = "the file is read-only";
+  else if (editor_is_native() && geteuid() != 0)
+    reason = "Permission denied";
+  else
+    GTEST_SKIP() << "needs an unprivileged native run, or the Windows build";
+  temp_folder folder;
+  const dated_file map(folder.path("map.lvl"), typo_map);
+  chmod(map.path.c_str(), 0444);
+  for (const std::string mode : {"--dry-run", "--force"}) {
+    const run_result r = run_editor({mode, "--set", "A=1", map.path});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "mapgraft-edit: '" + map.path + "': cannot write: " + reason + "\n");
+  }
+  EXPECT_TRUE(map.untouched());
+  EXPECT_EQ(folder.entries(), std::vector<std::string>{"map.lvl"});
+}
+
+// cmd.exe leaves wildcards to the program.
+TEST(EditProgram, WildcardsAreExpandedOnWindows) {
+  if (!editor_is_windows()) GTEST_SKIP() << "the shell expands them elsewhere";
+  temp_folder folder;
+  for (const std::string name : {"b.lvl", "a.lvl", "c.txt"}) write_file(folder.path(name), tile_entries(1));
+  const run_result r = run_editor({"-q", "--set", "ZONE=Main", folder.path("*.lvl"), folder.path("*.none")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err.rfind("mapgraft-edit: '" + folder.path("*.none") + "': cannot open: ", 0), 0u) << r.err;
+  for (const std::string name : {"a.lvl", "b.lvl"})
+    EXPECT_EQ(read_file(folder.path(name)).size(), tile_entries(1).size() + 49720 + 12 + 20) << name;
+  EXPECT_EQ(read_file(folder.path("c.txt")), tile_entries(1));
+}
+
+}  // namespace

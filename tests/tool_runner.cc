@@ -23,6 +23,7 @@ std::vector<std::string> command_of(const char* variable, const char* built) {
 
 std::vector<std::string> tool_command() { return command_of("MAPGRAFT_UNDER_TEST", MAPGRAFT_EXE); }
 std::vector<std::string> inspector_command() { return command_of("MAPGRAFT_INSPECT_UNDER_TEST", MAPGRAFT_INSPECT_EXE); }
+std::vector<std::string> editor_command() { return command_of("MAPGRAFT_EDIT_UNDER_TEST", MAPGRAFT_EDIT_EXE); }
 
 std::string slurp(std::FILE* file) {
   std::string text;
@@ -50,9 +51,15 @@ void set_limit(int resource, long limit) {
 
 bool tool_is_native() { return tool_command().size() == 1; }
 bool inspector_is_native() { return inspector_command().size() == 1; }
+bool editor_is_native() { return editor_command().size() == 1; }
 
 bool tool_is_windows() {
   const std::string program = tool_command().back();
+  return program.size() > 4 && program.compare(program.size() - 4, 4, ".exe") == 0;
+}
+
+bool editor_is_windows() {
+  const std::string program = editor_command().back();
   return program.size() > 4 && program.compare(program.size() - 4, 4, ".exe") == 0;
 }
 
@@ -80,13 +87,20 @@ run_result run_command(std::vector<std::string> words, const std::vector<std::st
 
   std::FILE* out = std::tmpfile();
   std::FILE* err = std::tmpfile();
-  if (out == nullptr || err == nullptr) throw std::runtime_error("tmpfile failed");
+  std::FILE* in = options.input ? std::tmpfile() : nullptr;
+  if (out == nullptr || err == nullptr || (options.input && in == nullptr)) throw std::runtime_error("tmpfile failed");
+  if (in != nullptr) {
+    std::fwrite(options.input->data(), 1, options.input->size(), in);
+    std::fflush(in);
+    std::rewind(in);
+  }
   std::fflush(nullptr);
   const pid_t pid = fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
     dup2(fileno(out), 1);
     dup2(fileno(err), 2);
+    if (in != nullptr) dup2(fileno(in), 0);
     set_limit(RLIMIT_FSIZE, options.file_size_limit);
     set_limit(RLIMIT_AS, options.address_space_limit);
     if (options.ignore_sigxfsz) signal(SIGXFSZ, SIG_IGN);
@@ -101,6 +115,7 @@ run_result run_command(std::vector<std::string> words, const std::vector<std::st
   run_result result;
   if (WIFEXITED(wait_status)) result.status = WEXITSTATUS(wait_status);
   if (WIFSIGNALED(wait_status)) result.signal = WTERMSIG(wait_status);
+  if (in != nullptr) std::fclose(in);
   result.raw_out = slurp(out);
   result.out = without_carriage_returns(result.raw_out);
   result.err = without_carriage_returns(slurp(err));
@@ -115,4 +130,8 @@ run_result run_tool(const std::vector<std::string>& args, const run_options& opt
 
 run_result run_inspector(const std::vector<std::string>& args, const run_options& options) {
   return run_command(inspector_command(), args, options);
+}
+
+run_result run_editor(const std::vector<std::string>& args, const run_options& options) {
+  return run_command(editor_command(), args, options);
 }

@@ -3,11 +3,13 @@
 // Runs the built tool as a separate process, the way a user would. The
 // environment variable MAPGRAFT_UNDER_TEST may name another command to run
 // instead (for example "wine /path/mapgraft.exe"), words separated by spaces;
-// MAPGRAFT_INSPECT_UNDER_TEST does the same for the inspector.
+// MAPGRAFT_INSPECT_UNDER_TEST does the same for the inspector, and
+// MAPGRAFT_EDIT_UNDER_TEST for mapgraft-edit.
 
 #include <sys/types.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,7 @@ struct run_options {
   long address_space_limit = -1;     // RLIMIT_AS in bytes
   bool ignore_sigxfsz = false;
   std::function<void(pid_t)> while_running;  // called once the process has started
+  std::optional<std::string> input;  // its standard input; none: the test's own
 };
 
 struct run_result {
@@ -31,14 +34,17 @@ struct run_result {
 
 run_result run_tool(const std::vector<std::string>& args, const run_options& options = {});
 run_result run_inspector(const std::vector<std::string>& args, const run_options& options = {});
+run_result run_editor(const std::vector<std::string>& args, const run_options& options = {});
 
 // False when the tool runs under another command (an emulator), where process
 // limits, signals and the invocation name do not reach it as they would.
 bool tool_is_native();
 bool inspector_is_native();
+bool editor_is_native();
 
 // True when the tool under test is a Windows executable (run under Wine).
 bool tool_is_windows();
+bool editor_is_windows();
 
 // The tool's first output line, whatever the build date.
 std::string banner_pattern();

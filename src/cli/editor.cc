@@ -42,13 +42,13 @@ constexpr const char* help_text =
     "Edit the metadata chunks and the tileset of tarvex maps (.lvl). The operations\n"
     "are applied to each MAP in the order given, then the map is written once: to a\n"
     "temporary file beside it, which is read back and compared, then renamed over\n"
-    "it. A map whose result is the same bytes is not written at all.\n"
+    "it. Without -o, a map whose result is the same bytes is not written at all.\n"
     "\n"
     "Operations:\n"
     "      --add TYPE FILE        append FILE's bytes as a new chunk of TYPE\n"
-    "      --set KEY=VALUE        the first ATTR chunk of KEY takes the data KEY=VALUE\n"
-    "                               and keeps its place, later ones are removed;\n"
-    "                               without one, the ATTR chunk is appended\n"
+    "      --set KEY=VALUE        the first ATTR chunk of KEY takes the data\n"
+    "                               KEY=VALUE and keeps its place, later ones are\n"
+    "                               removed; without one, the chunk is appended\n"
     "      --unset KEY            remove every ATTR chunk of KEY\n"
     "      --remove INDEX[,INDEX...]\n"
     "                             remove those chunks\n"
@@ -60,9 +60,10 @@ constexpr const char* help_text =
     "Options:\n"
     "  -n, --dry-run              do everything but write: say what would be written\n"
     "  -o, --output FILE          write the result to FILE, a new file with MAP's\n"
-    "                               permissions, and leave MAP as it is (one MAP only)\n"
-    "      --force                write a damaged map, or convert a file that does not\n"
-    "                               look like a map\n"
+    "                               permissions, and leave MAP as it is (one MAP\n"
+    "                               only)\n"
+    "      --force                write a damaged map, or convert a file that does\n"
+    "                               not look like a map\n"
     "  -v, --verbose              print mapgraft's report lines for each map\n"
     "  -q, --quiet                print nothing on standard output\n"
     "  -h, --help                 print this help and exit\n"
@@ -391,21 +392,24 @@ status read_all_of_standard_input(std::uint8_t*& bytes, std::size_t& length) {
   return status::ok();
 }
 
-// The operations' FILEs, each read once before any map and kept for all.
+// The operations' FILEs, each read once before any map and kept in memory
+// for all of them: no FILE stays open while a map is replaced, so a FILE may
+// be one of the maps, even on Windows.
 class operation_files {
  public:
   operation_files() = default;
   operation_files(const operation_files&) = delete;
   operation_files& operator=(const operation_files&) = delete;
-  ~operation_files() { mem_release(standard_input_); }
+  ~operation_files() {
+    for (const file_bytes& file : files_) mem_release(file.bytes);
+  }
 
   status read(command& c) {
     for (std::size_t i = 0; i < c.operations.size(); ++i) {
       if (!c.files[i]) continue;
       const std::string& path = *c.files[i];
       edit_operation& op = c.operations[i];
-      if (status s = path == "-" ? read_standard_input(op.data) : read_file(path, op.data); !s.is_ok())
-        return file_failure(path, s.why());
+      if (status s = read_once(path, op.data); !s.is_ok()) return file_failure(path, s.why());
       std::uint32_t bitmap_length = 0;
       if (op.what == edit_operation::kind::tileset)
         if (status s = tileset_file_check(op.data, bitmap_length); !s.is_ok()) return file_failure(path, s.why());
@@ -414,31 +418,40 @@ class operation_files {
   }
 
  private:
-  status read_standard_input(std::span<const std::uint8_t>& data) {
-    std::size_t length = 0;
-    const status read = read_all_of_standard_input(standard_input_, length);
-    if (!read.is_ok()) return refused(cannot_read, read.why());
-    data = {standard_input_, length};
-    return status::ok();
-  }
+  struct file_bytes {
+    std::string path;
+    std::uint8_t* bytes;
+    std::size_t length;
+  };
 
   // An empty FILE is read as no bytes, which --add and --replace take.
-  status read_file(const std::string& path, std::span<const std::uint8_t>& data) {
-    for (const auto& [name, file] : mapped_) {
-      if (name != path) continue;
-      data = file ? mapped_file_bytes(file.get()) : std::span<const std::uint8_t>();
+  status read_once(const std::string& path, std::span<const std::uint8_t>& data) {
+    for (const file_bytes& file : files_) {
+      if (file.path != path) continue;
+      data = {file.bytes, file.length};
       return status::ok();
     }
-    std::string why;
-    mapped_file_ptr file(mapped_file_open(path.c_str(), why));
-    if (!file && why != empty_file_text) return refused(cannot_open, why);
-    data = file ? mapped_file_bytes(file.get()) : std::span<const std::uint8_t>();
-    mapped_.emplace_back(path, std::move(file));
+    file_bytes file{path, nullptr, 0};
+    if (path == "-") {
+      const status read = read_all_of_standard_input(file.bytes, file.length);
+      files_.push_back(file);
+      if (!read.is_ok()) return refused(cannot_read, read.why());
+    } else {
+      std::string why;
+      const bool read = mapped_file_read_into(path.c_str(), why, [&](std::uint32_t length) {
+        file.bytes = static_cast<std::uint8_t*>(mem_alloc_zeroed(static_cast<std::int32_t>(length)));
+        file.length = length;
+        return file.bytes;
+      });
+      files_.push_back(file);
+      if (!read && why != empty_file_text) return refused(cannot_open, why);
+      if (!read) files_.back().length = 0;
+    }
+    data = {files_.back().bytes, files_.back().length};
     return status::ok();
   }
 
-  std::vector<std::pair<std::string, mapped_file_ptr>> mapped_;
-  std::uint8_t* standard_input_ = nullptr;
+  std::vector<file_bytes> files_;
 };
 
 // A map as read for editing.
@@ -544,6 +557,9 @@ status edit_map(const command& c, const std::string& path, std::span<const edit_
   if (!c.force && image.shape == level_shape::plain && input.bytes().size() % 4 != 0)
     return status::failure(format_line(unlike_a_map, static_cast<long long>(input.bytes().size())));
 
+  // With -o the result is written whatever it is, and the map's bytes are
+  // not needed again.
+  if (c.output) input.release_bytes();
   edit_summary summary;
   if (status s = level_apply_edits(image, operations, summary); !s.is_ok()) return s;
 
@@ -612,7 +628,7 @@ int run(const command& c) {
   for (std::size_t i = 0; i < c.maps.size(); ++i) {
     const std::string& path = c.maps[i];
     std::size_t first = 0;
-    while (first < i && !(identities[i] && identities[first] == identities[i])) ++first;
+    while (first < i && c.maps[first] != path && !(identities[i] && identities[first] == identities[i])) ++first;
     if (first < i) {
       print_error_line(format_line(same_file_note, path.c_str(), c.maps[first].c_str()));
       continue;

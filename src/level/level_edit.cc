@@ -119,8 +119,13 @@ class edit_plan {
 
   void commit(edit_summary& summary) {
     summary = edit_summary{};
-    const bool chunks_touched = !appended_.empty() || std::any_of(fate_, fate_ + count_, [](std::int32_t f) { return f != 0; });
-    if (chunks_touched) rebuild(summary);
+    // Chunks only appended go after the others as they are: the list is
+    // rebuilt, which costs a copy of it, only when a chunk read changes.
+    if (std::any_of(fate_, fate_ + count_, [](std::int32_t f) { return f != 0; })) {
+      rebuild(summary);
+    } else {
+      append_live(image_.chunks, summary);
+    }
     summary.chunks = image_.chunks.count;
     if (new_tileset_) {
       const auto size = static_cast<std::int32_t>(round4(static_cast<std::int64_t>(tileset_.size())));
@@ -217,6 +222,14 @@ class edit_plan {
     if (!data.empty()) std::memcpy(chunk_record_bytes(record) + chunk_header_size, data.data(), data.size());
   }
 
+  void append_live(chunk_list& list, edit_summary& summary) {
+    for (const appended_chunk& chunk : appended_) {
+      if (chunk.removed) continue;
+      ++summary.added;
+      append_data(list, chunk.type, payloads_[chunk.payload].data());
+    }
+  }
+
   // A kept chunk keeps its record byte for byte, padding included, so that
   // an edit that changes nothing writes the file as it was.
   void rebuild(edit_summary& summary) {
@@ -247,11 +260,7 @@ class edit_plan {
       chunk_record* copy = chunk_list_append(rebuilt, chunk_record_type(record), chunk_record_length(record));
       std::memcpy(chunk_record_bytes(copy), chunk_record_bytes(record), static_cast<std::size_t>(chunk_record_size(record)));
     });
-    for (const appended_chunk& chunk : appended_) {
-      if (chunk.removed) continue;
-      ++summary.added;
-      append_data(rebuilt, chunk.type, payloads_[chunk.payload].data());
-    }
+    append_live(rebuilt, summary);
     chunk_list_clear(image_.chunks);
     image_.chunks = rebuilt;
   }

@@ -70,7 +70,7 @@ class replacement_file final : public byte_sink {
   std::intptr_t handle_ = -1;
   std::string target_;  // the file itself, links resolved
   std::string temp_;
-  std::uint32_t output_attributes_ = 0;  // Windows: what commit_new() gives the new file
+  [[maybe_unused]] std::uint32_t output_attributes_ = 0;  // Windows: what commit_new() gives the new file
 };
 
 // The system's text for an error number.
