@@ -1,20 +1,38 @@
 // Writes the fuzzer's seed inputs and the inputs of the faults the reader
 // guards against, made with the tests' own map builders.
 // Usage: make_corpus <fuzz folder>; writes <folder>/corpus and
-// <folder>/regressions. The first byte of each file steers the edit.
+// <folder>/regressions. The first byte of each file steers the edit; in the
+// ops_ seeds it also counts the mapgraft-edit operations that follow it.
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
+#include "edit_ops_roundtrip.h"
 #include "map_builder.h"
 
 namespace {
 
 using named_inputs = std::vector<std::pair<std::string, bytes>>;
 
+// The steering bytes of a sequence of mapgraft-edit operations.
+bytes steps(std::initializer_list<edit_ops_step> list) {
+  bytes out = {static_cast<std::uint8_t>(list.size())};
+  for (const edit_ops_step& step : list) out.insert(out.end(), {step.kind, step.a, step.b});
+  return out;
+}
+
+enum : std::uint8_t { add, set, unset, remove_indexes, remove_type, replace, tileset };
+
 named_inputs seeds() {
+  const bytes named = extended_map(bitmap(40),
+                                   {{"ATTR", text_bytes("NAME=old")},
+                                    {"REGN", bytes(3, 2)},
+                                    {"ATTR", text_bytes("NAME=dup")},
+                                    {"ATTR", text_bytes("NAMES=x")},
+                                    {"ATTR", text_bytes("ZONE=Main")}},
+                                   concat({tile_entries(2), text_bytes("Arena")}));
   return {
       {"plain.lvl", concat({{0x00}, tile_entries(4)})},
       {"plain_insert.lvl", concat({{0x71}, tile_entries(3)})},
@@ -25,6 +43,18 @@ named_inputs seeds() {
       {"extended_insert_long_magic.lvl", concat({{0x55}, extended_map(bitmap(40), {{"TXT", text_bytes("x")}}, tile_entries(1))})},
       {"block_without_bitmap.lvl", concat({{0x01}, elvl_block({{"ATTR", text_bytes("lead")}}), tile_entries(1)})},
       {"empty_block.lvl", concat({{0x00}, extended_map(bitmap(36), {}, {})})},
+      // Operation, then the steering bytes a and b: types, keys and indexes
+      // are picked by a, data lengths by b (see tests/edit_ops_roundtrip.cc).
+      {"ops_set_name.lvl", concat({steps({{set, 0, 5}}), named})},
+      {"ops_undo_insert.lvl", concat({steps({{remove_indexes, 3, 0}}), named})},
+      {"ops_index_gone.lvl", concat({steps({{remove_indexes, 1, 0}, {replace, 1, 4}}), named})},
+      {"ops_every_kind.lvl",
+       concat({steps({{add, 1, 4}, {set, 1, 4}, {unset, 0, 0}, {remove_indexes, 1, 0x83}, {remove_type, 1, 0}, {replace, 4, 3},
+                      {tileset, 1, 3}}),
+               named})},
+      {"ops_tileset_swap.lvl", concat({steps({{tileset, 1, 40}}), tile_entries(3)})},
+      {"ops_tileset_refused.lvl", concat({steps({{tileset, 0x11, 1}, {add, 0, 4}}), tile_entries(3)})},
+      {"ops_tileset_from_tail.lvl", concat({steps({{tileset, 0, 60}}), bitmap(64), tile_entries(1), bitmap(60)})},
   };
 }
 

@@ -4,16 +4,18 @@
 #
 # Installed files come in three components, so that the Windows zip can take
 # the programs of two builds (64-bit and 32-bit) and the documents of one:
-#   programs  mapgraft, mapgraft-inspect
+#   programs  mapgraft, mapgraft-inspect, mapgraft-edit
 #   manual    their manual pages (not on Windows)
 #   docs      README.md and LICENSE
 
 include(GNUInstallDirs)
 
 set(MAPGRAFT_PROGRAMS mapgraft)
-if(TARGET mapgraft-inspect)
-  list(APPEND MAPGRAFT_PROGRAMS mapgraft-inspect)
-endif()
+foreach(program mapgraft-inspect mapgraft-edit)
+  if(TARGET ${program})
+    list(APPEND MAPGRAFT_PROGRAMS ${program})
+  endif()
+endforeach()
 
 if(WIN32)
   # A Windows archive is unpacked anywhere and run from there: no bin/ or
@@ -58,9 +60,14 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
   "or left as it was. A map without a tileset is given a default one."
   ""
   "mapgraft-inspect lists what a map holds and extracts a chunk's data,"
-  "without changing the map."
-  ""
-  "Licence: MIT.")
+  "without changing the map.")
+if(TARGET mapgraft-edit)
+  string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}"
+    ""
+    "mapgraft-edit removes, replaces and sets chunks and swaps the tileset,"
+    "on many maps in one run, each replaced as atomically.")
+endif()
+string(APPEND CPACK_PACKAGE_DESCRIPTION "\n\nLicence: MIT.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/README.md)
 set(CPACK_STRIP_FILES ON)
@@ -90,6 +97,11 @@ else()
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
   # Computed from the programs' shared libraries by dpkg-shlibdeps (dpkg-dev).
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  # Compressed manual pages and a changelog, in the package only.
+  set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/packaging/deb-layout.cmake)
+  set(CPACK_MAPGRAFT_CHANGELOG ${PROJECT_SOURCE_DIR}/packaging/changelog)
+  set(CPACK_MAPGRAFT_MANDIR ${CMAKE_INSTALL_MANDIR})
+  set(CPACK_MAPGRAFT_DOCDIR ${CMAKE_INSTALL_DOCDIR})
 endif()
 
 include(CPack)
