@@ -284,6 +284,26 @@ TEST(EditProgram, EachMapSucceedsOrFailsOnItsOwn) {
   }
 }
 
+// What mapgraft-inspect --tileset writes is the bitmap that mapgraft-edit
+// --tileset takes back: the map comes out as it was.
+TEST(EditProgram, ATilesetTakenOutAndPutBackLeavesTheMapUnchanged) {
+  temp_folder folder;
+  const std::string converted = folder.path("converted.lvl");
+  write_file(converted, tile_entries(3));
+  ASSERT_EQ(run_tool({converted}).status, 0);
+  const bytes padded_bitmap = extended_map(bitmap(61), {{"ATTR", text_bytes("NAME=x")}}, tile_entries(1), {7, 7, 7});
+  for (const bytes& input : {typo_map, padded_bitmap, read_file(converted)}) {
+    const dated_file map(folder.path("map.lvl"), input);
+    const run_result taken = run_inspector({"--tileset", map.path});
+    ASSERT_EQ(taken.status, 0) << taken.err;
+    write_file(folder.path("new.bmp"), bytes(taken.raw_out.begin(), taken.raw_out.end()));
+    const run_result put = run_editor({"--tileset", folder.path("new.bmp"), map.path});
+    EXPECT_EQ(put.status, 0) << put.err;
+    EXPECT_EQ(put.out, map.path + ": unchanged\n");
+    EXPECT_TRUE(map.untouched());
+  }
+}
+
 TEST(EditProgram, TheSameFileByAnyNameIsEditedOnce) {
   temp_folder folder;
   const std::string map = folder.path("map.lvl"), link = folder.path("link.lvl"), hard = folder.path("hard.lvl");

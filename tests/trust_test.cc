@@ -158,6 +158,42 @@ TEST(Trust, ASecondEditWaitsForTheFirstAndKeepsBothChunks) {
       << listed.out;
 }
 
+// mapgraft-edit waits like mapgraft; the map it then reads is another one,
+// so indexes chosen from the old one no longer apply, while keys still do.
+TEST(Trust, AnEditByIndexThatWaitedForAnotherFails) {
+  if (!tool_is_native() || !editor_is_native()) GTEST_SKIP() << "POSIX locks";
+  struct wait_case {
+    std::vector<std::string> operation;
+    int status;
+    std::string failure;
+    std::string last_chunk;
+  };
+  const wait_case cases[] = {
+      {{"--remove", "0"}, 1, "changed while waiting; indexes no longer apply", "chunk 1: type:'BLOB' size:67108864/67108864"},
+      {{"--set", "ZONE=Main"}, 0, "", "chunk 2: type:'ATTR' size:9/12 data:'ZONE=Main'"},
+  };
+  for (const wait_case& c : cases) {
+    temp_folder folder;
+    const std::string map = folder.path("map.lvl"), raw = folder.path("big.dat");
+    write_file(map, extended_map(bitmap(40), {{"ATTR", text_bytes("NAME=x")}}, tile_entries(64)));
+    write_file(raw, bytes(64 << 20, 0x42));
+    run_result second;
+    run_options first_options;
+    first_options.while_running = [&](pid_t) {
+      wait_for_temporary(folder);
+      std::vector<std::string> args = c.operation;
+      args.push_back(map);
+      second = run_editor(args);
+    };
+    EXPECT_EQ(run_tool({map, "BLOB", raw}, first_options).status, 0);
+    EXPECT_EQ(second.status, c.status);
+    EXPECT_EQ(second.err, "mapgraft-edit: waiting for another edit of '" + map + "'\n" +
+                              (c.failure.empty() ? "" : "mapgraft-edit: '" + map + "': " + c.failure + "\n"));
+    const run_result listed = run_inspector({map});
+    EXPECT_NE(listed.out.find(c.last_chunk + "\nmap: 256 bytes 64 tiles\n"), std::string::npos) << listed.out;
+  }
+}
+
 // For a program that edits many maps: under the lock, it learns whether the
 // map it reads is another than the one it first opened.
 TEST(Trust, AnEditThatWaitedKnowsTheMapWasReplaced) {
