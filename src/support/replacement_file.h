@@ -17,6 +17,13 @@ class byte_sink {
   // bounded buffer and written; a sink that can copy from file to file
   // without them passing through memory does that instead.
   virtual status copy(const file_source& source);
+
+ protected:
+  // The default copy's bounded loop, from byte `offset` of the source on,
+  // which lands at `position` in this sink. Every write but the first ends
+  // on a multiple of the buffer's size in the sink, so that a file system is
+  // handed whole pages.
+  status copy_through_buffer(const file_source& source, std::uint64_t offset, std::uint64_t position);
 };
 
 // Collects the bytes in memory.
@@ -45,6 +52,7 @@ class replacement_file final : public byte_sink {
   // Checks that `target` can be replaced and creates the temporary file.
   status begin(const char* target);
   status write(std::span<const std::uint8_t> bytes) override;
+  status copy(const file_source& source) override;
   // Flushes the temporary file to disk and renames it over the target.
   status commit();
 
