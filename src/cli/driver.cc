@@ -2,7 +2,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "cli/mapped_file.h"
 #include "level/level_image.h"
@@ -32,6 +34,11 @@ int cannot(const char* what, const char* path, const std::string& why) {
   return not_written;
 }
 
+bool is_same_file(const char* a, const char* b) {
+  std::error_code error;
+  return std::filesystem::equivalent(a, b, error);
+}
+
 int edit(int argc, char** argv) {
   const char* target = argv[1];
   level_image_owner level;
@@ -48,9 +55,18 @@ int edit(int argc, char** argv) {
   const source_closer raw_closer{raw};
   if (argc >= 4) {
     const char* raw_path = argv[3];
-    if (!mapped_file_open_source(raw_path, raw, why)) return cannot("open", raw_path, why);
-    if (!level_add_chunk_source(level.image, argv[2], raw))
-      return cannot("write", target, "the chunk would not fit a map file");
+    bool added = false;
+    if (is_same_file(target, raw_path)) {
+      // Windows cannot rename over a file that is held open, so the target
+      // as raw file is read now, as the target was.
+      const mapped_file_ptr input(mapped_file_open(raw_path, why));
+      if (!input) return cannot("open", raw_path, why);
+      added = level_add_chunk(level.image, argv[2], mapped_file_bytes(input.get()));
+    } else {
+      if (!mapped_file_open_source(raw_path, raw, why)) return cannot("open", raw_path, why);
+      added = level_add_chunk_source(level.image, argv[2], raw);
+    }
+    if (!added) return cannot("write", target, "the chunk would not fit a map file");
   }
   if (status s = level_write(level.image, target, report); !s.is_ok()) return cannot("write", target, s.why());
   return written;
