@@ -17,13 +17,6 @@ class byte_sink {
   // bounded buffer and written; a sink that can copy from file to file
   // without them passing through memory does that instead.
   virtual status copy(const file_source& source);
-
- protected:
-  // The default copy's bounded loop, from byte `offset` of the source on,
-  // which lands at `position` in this sink. Every write but the first ends
-  // on a multiple of the buffer's size in the sink, so that a file system is
-  // handed whole pages.
-  status copy_through_buffer(const file_source& source, std::uint64_t offset, std::uint64_t position);
 };
 
 // Collects the bytes in memory.
