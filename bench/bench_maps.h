@@ -27,6 +27,11 @@ inline constexpr std::int32_t bench_tile_data_size = 256 << 10;
 // the block carries a fourth chunk of that many pseudo-random bytes.
 bench_bytes bench_map(std::int32_t extra_chunk = 0);
 
+// The typical map with `count` empty chunks in its block instead of its
+// three small ones: 8 bytes a chunk, so that the map costs what its records
+// and its report cost rather than what its bytes cost.
+bench_bytes bench_map_of_empty_chunks(std::int32_t count);
+
 // Fills `bytes` with a cheap pseudo-random sequence that depends on `seed`, so
 // that no layer can compress or deduplicate it.
 void bench_fill(std::span<std::uint8_t> bytes, std::uint64_t seed);

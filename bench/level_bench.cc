@@ -12,6 +12,10 @@
 namespace {
 
 constexpr std::int32_t large_chunk = 64 << 20;
+// 32 MiB of empty chunks: what the map costs is its records, not its bytes.
+constexpr std::int32_t empty_chunks = 4 << 20;
+
+enum class map_kind { typical, large_chunk, empty_chunks };
 
 // Counts the bytes, so that a write costs what the stage costs and not what a
 // growing buffer would.
@@ -25,15 +29,21 @@ class counting_sink final : public byte_sink {
 };
 
 // Built once for every benchmark that needs them.
-const bench_bytes& map_with(std::int32_t extra_chunk) {
+const bench_bytes& map_of(map_kind kind) {
   static const bench_bytes typical = bench_map();
   static const bench_bytes large = bench_map(large_chunk);
-  return extra_chunk == 0 ? typical : large;
+  static const bench_bytes many = bench_map_of_empty_chunks(empty_chunks);
+  return kind == map_kind::typical ? typical : kind == map_kind::large_chunk ? large : many;
+}
+
+// Chunks per second too, where there are millions of them.
+void count_chunks(benchmark::State& state, map_kind kind) {
+  if (kind == map_kind::empty_chunks) state.SetItemsProcessed(state.iterations() * std::int64_t{empty_chunks});
 }
 
 const bench_bytes& raw_of(std::int32_t length) {
   static const bench_bytes typical = [] {
-    bench_bytes raw(map_with(0).length);
+    bench_bytes raw(map_of(map_kind::typical).length);
     bench_fill({raw.bytes.get(), static_cast<std::size_t>(raw.length)}, 3);
     return raw;
   }();
@@ -61,14 +71,15 @@ void add_chunk(level_image& image, std::span<const std::uint8_t> raw, benchmark:
   if (!level_add_chunk(image, "DATA", raw)) state.SkipWithError("the chunk was refused");
 }
 
-void bm_read(benchmark::State& state, std::int32_t extra_chunk) {
-  const auto input = map_with(extra_chunk).view();
+void bm_read(benchmark::State& state, map_kind kind) {
+  const auto input = map_of(kind).view();
   for (auto _ : state) {
     level_image_owner level;
     read_map(level.image, input, state);
     benchmark::DoNotOptimize(level.image.map_data);
   }
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(input.size()));
+  count_chunks(state, kind);
 }
 
 // Raw data as large as the typical map, or 64 MiB of it, goes into an otherwise
@@ -83,8 +94,8 @@ void bm_insert(benchmark::State& state, std::int32_t raw_length) {
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(raw.size()));
 }
 
-void bm_write(benchmark::State& state, std::int32_t extra_chunk) {
-  const auto input = map_with(extra_chunk).view();
+void bm_write(benchmark::State& state, map_kind kind) {
+  const auto input = map_of(kind).view();
   level_image_owner level;
   read_map(level.image, input, state);
   for (auto _ : state) {
@@ -94,21 +105,23 @@ void bm_write(benchmark::State& state, std::int32_t extra_chunk) {
     write_u32le(level.image.tileset + 2, read_u16le(level.image.tileset + 6));
   }
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(input.size()));
+  count_chunks(state, kind);
 }
 
-void bm_read_write(benchmark::State& state, std::int32_t extra_chunk) {
-  const auto input = map_with(extra_chunk).view();
+void bm_read_write(benchmark::State& state, map_kind kind) {
+  const auto input = map_of(kind).view();
   for (auto _ : state) {
     level_image_owner level;
     read_map(level.image, input, state);
     write_map(level.image, state);
   }
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(input.size()));
+  count_chunks(state, kind);
 }
 
 // A whole edit in memory: read the typical map, add the raw data, write.
 void bm_edit(benchmark::State& state, std::int32_t raw_length) {
-  const auto input = map_with(0).view();
+  const auto input = map_of(map_kind::typical).view();
   const auto raw = raw_of(raw_length).view();
   for (auto _ : state) {
     level_image_owner level;
@@ -121,14 +134,17 @@ void bm_edit(benchmark::State& state, std::int32_t raw_length) {
 
 }  // namespace
 
-BENCHMARK_CAPTURE(bm_read, typical_map, 0)->UseRealTime();
-BENCHMARK_CAPTURE(bm_read, chunk_64MiB, large_chunk)->UseRealTime();
+BENCHMARK_CAPTURE(bm_read, typical_map, map_kind::typical)->UseRealTime();
+BENCHMARK_CAPTURE(bm_read, chunk_64MiB, map_kind::large_chunk)->UseRealTime();
+BENCHMARK_CAPTURE(bm_read, empty_chunks_4Mi, map_kind::empty_chunks)->UseRealTime();
 BENCHMARK_CAPTURE(bm_insert, map_sized_raw, 0)->UseRealTime();
 BENCHMARK_CAPTURE(bm_insert, raw_64MiB, large_chunk)->UseRealTime();
-BENCHMARK_CAPTURE(bm_write, typical_map, 0)->UseRealTime();
-BENCHMARK_CAPTURE(bm_write, chunk_64MiB, large_chunk)->UseRealTime();
-BENCHMARK_CAPTURE(bm_read_write, typical_map, 0)->UseRealTime();
-BENCHMARK_CAPTURE(bm_read_write, chunk_64MiB, large_chunk)->UseRealTime();
+BENCHMARK_CAPTURE(bm_write, typical_map, map_kind::typical)->UseRealTime();
+BENCHMARK_CAPTURE(bm_write, chunk_64MiB, map_kind::large_chunk)->UseRealTime();
+BENCHMARK_CAPTURE(bm_write, empty_chunks_4Mi, map_kind::empty_chunks)->UseRealTime();
+BENCHMARK_CAPTURE(bm_read_write, typical_map, map_kind::typical)->UseRealTime();
+BENCHMARK_CAPTURE(bm_read_write, chunk_64MiB, map_kind::large_chunk)->UseRealTime();
+BENCHMARK_CAPTURE(bm_read_write, empty_chunks_4Mi, map_kind::empty_chunks)->UseRealTime();
 BENCHMARK_CAPTURE(bm_edit, map_sized_raw, 0)->UseRealTime();
 BENCHMARK_CAPTURE(bm_edit, raw_64MiB, large_chunk)->UseRealTime();
 

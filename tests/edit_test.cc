@@ -116,6 +116,52 @@ TEST(Edit, TheTargetMayBeItsOwnRawFile) {
   EXPECT_EQ(read_file(map), converted_plain(tile_entries(1), {{"SELF", tile_entries(1)}}));
 }
 
+// The raw file is copied by the kernel where its data land on a page
+// boundary of the new file (sendfile when the raw file is on another file
+// system), and through a buffer elsewhere: either way the bytes come out the
+// same, and a write refused part way leaves the target.
+TEST(Edit, CopiesTheRawFileWhereverItsDataLand) {
+  // The data start after the default tileset, the block's header, the chunk
+  // already there and the new chunk's header.
+  const long page = sysconf(_SC_PAGESIZE);
+  const std::size_t before_data = 49720 + 12 + 8 + 8;
+  const std::size_t on_page = (page - before_data % page) % page;
+  const bool other_file_system = tool_is_native() && fs::is_directory("/dev/shm");
+  struct copy_case {
+    std::size_t first_chunk;
+    bool raw_elsewhere;
+  };
+  for (const copy_case c : {copy_case{4, false}, copy_case{on_page, false}, copy_case{on_page, true}}) {
+    if (c.raw_elsewhere && !other_file_system) continue;
+    SCOPED_TRACE(testing::Message() << c.first_chunk << (c.raw_elsewhere ? " elsewhere" : ""));
+    temp_folder folder;
+    const std::string map = folder.path("map.lvl");
+    const std::string raw = c.raw_elsewhere ? "/dev/shm/mapgraft-test-" + std::to_string(getpid()) : folder.path("raw.dat");
+    const bytes input = converted_plain(tile_entries(3), {{"FRST", bytes(c.first_chunk, 0x11)}});
+    bytes data((1 << 20) + 4099);
+    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 131 + i / 4093);
+    write_file(raw, data);
+
+    if (tool_is_native()) {
+      write_file(map, input);
+      run_options options;
+      options.file_size_limit = 300000;
+      options.ignore_sigxfsz = true;
+      const run_result refused = run_tool({map, "DATA", raw}, options);
+      EXPECT_EQ(refused.status, 1);
+      EXPECT_EQ(refused.err, "mapgraft: cannot write '" + map + "': File too large\n");
+      EXPECT_EQ(read_file(map), input);
+      EXPECT_EQ(folder.entries().size(), c.raw_elsewhere ? 1u : 2u);
+    }
+
+    write_file(map, input);
+    const run_result r = run_tool({map, "DATA", raw});
+    if (c.raw_elsewhere) fs::remove(raw);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(read_file(map), converted_plain(tile_entries(3), {{"FRST", bytes(c.first_chunk, 0x11)}, {"DATA", data}}));
+  }
+}
+
 TEST(Edit, RejectedTargetIsLeftAlone) {
   // A block without a bitmap that claims more than the file: its tiles would
   // be taken for records and lost.

@@ -1,6 +1,7 @@
 // The tool stopped part way through a write, killed outright, or out of
 // memory: the target is never lost, and the output says how far it got.
 
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "layout_check.h"
 #include "map_builder.h"
 #include "tool_runner.h"
 
@@ -36,17 +38,21 @@ const std::vector<std::string> write_lines = {"patching bmp header",
 
 bool is_temporary(const std::string& name) { return name.find(".mapgraft-") != std::string::npos; }
 
-// Sends `sig` as soon as the tool has created its temporary file.
-std::function<void(pid_t)> signal_once_writing(const temp_folder& folder, int sig) {
-  return [&folder, sig](pid_t pid) {
+// Does `act` as soon as the tool has created its temporary file.
+std::function<void(pid_t)> once_writing(const temp_folder& folder, std::function<void(pid_t)> act) {
+  return [&folder, act](pid_t pid) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (std::chrono::steady_clock::now() < deadline) {
       const std::vector<std::string> names = folder.entries();
       if (std::any_of(names.begin(), names.end(), is_temporary)) break;
       std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
-    kill(pid, sig);
+    act(pid);
   };
+}
+
+std::function<void(pid_t)> signal_once_writing(const temp_folder& folder, int sig) {
+  return once_writing(folder, [sig](pid_t pid) { kill(pid, sig); });
 }
 
 // Lines after the banner must be the expected report, cut off anywhere.
@@ -175,6 +181,52 @@ TEST(FaultInjectionOnWindows, ASecondEditWhileOneIsWritingFailsAndChangesNothing
   EXPECT_EQ(second.out_lines().size(), 1u) << second.out;
   ASSERT_EQ(run_tool({alone, "BLOB", raw}).status, 0);
   EXPECT_TRUE(read_file(map) == read_file(alone));
+}
+
+// The raw file's length goes into the chunk's header before its bytes are
+// copied: a file that changes size meanwhile must not leave a map whose
+// length field disagrees with its bytes.
+TEST_F(FaultInjection, ARawFileChangingSizeWhileCopiedLeavesTheTarget) {
+  struct change_case {
+    const char* name;
+    std::function<void(const std::string&)> change;
+    std::vector<std::string> reasons;
+  };
+  const change_case cases[] = {
+      {"grows",
+       [](const std::string& path) {
+         const int fd = open(path.c_str(), O_WRONLY | O_APPEND);
+         const bytes more(4096, 0x43);
+         EXPECT_EQ(write(fd, more.data(), more.size()), static_cast<ssize_t>(more.size()));
+         close(fd);
+       },
+       {"the file grew while it was read"}},
+      {"shrinks", [](const std::string& path) { EXPECT_EQ(truncate(path.c_str(), 32 << 20), 0); },
+       {"the file shrank while it was read"}},
+  };
+  for (const change_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    // The change lands while the raw file is copied unless the machine is
+    // too busy to notice the temporary file in time; the tool then finishes
+    // with the bytes it recorded, a well-formed map.
+    run_result r;
+    for (int attempt = 0; attempt < 10 && r.status != 1; ++attempt) {
+      write_file(map_, input_);
+      write_file(raw_, bytes(64 << 20, 0x42));
+      run_options options;
+      options.while_running = once_writing(folder_, [&](pid_t) { c.change(raw_); });
+      r = run_tool({map_, "BLOB", raw_}, options);
+      if (r.status == 0) {
+        EXPECT_EQ(extended_layout_fault(read_file(map_)), "");
+      }
+    }
+    ASSERT_EQ(r.status, 1) << "the change never landed during the copy";
+    const auto said = [&](const std::string& reason) { return r.err == "mapgraft: cannot write '" + map_ + "': " + reason + "\n"; };
+    EXPECT_TRUE(std::any_of(c.reasons.begin(), c.reasons.end(), said)) << r.err;
+    expect_report_prefix(r, all_lines());
+    EXPECT_EQ(read_file(map_), input_);
+    EXPECT_EQ(leftovers(), std::vector<std::string>{});
+  }
 }
 
 TEST_F(FaultInjection, MemoryExhaustedEndsWithStatus3BeforeWriting) {

@@ -2,7 +2,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "cli/mapped_file.h"
 #include "level/level_image.h"
@@ -38,6 +40,11 @@ int cannot(const char* what, const char* path, const std::string& why) {
 // A line on standard error that does not end the run.
 void tell(const std::string& line) { print_error_line("mapgraft: " + line); }
 
+bool is_same_file(const char* a, const char* b) {
+  std::error_code error;
+  return std::filesystem::equivalent(a, b, error);
+}
+
 int edit(int argc, char** argv) {
   const char* target = argv[1];
   level_image_owner level;
@@ -55,14 +62,13 @@ int edit(int argc, char** argv) {
   const source_closer raw_closer{raw};
   if (argc >= 4) {
     const char* raw_path = argv[3];
-    if (!mapped_file_open_source(raw_path, raw, why)) return cannot("open", raw_path, why);
-    // Windows cannot replace a file that is open, so a map that is its own
-    // raw file gives its bytes as read, and the raw file is closed.
     bool added = false;
-    if (mapped_file_source_is(raw, map.file_path().c_str())) {
-      mapped_file_close_source(raw);
+    if (is_same_file(target, raw_path)) {
+      // Windows cannot rename over a file that is held open, so a map that
+      // is its own raw file gives its bytes as read.
       added = level_add_chunk(level.image, argv[2], map.bytes());
     } else {
+      if (!mapped_file_open_source(raw_path, raw, why)) return cannot("open", raw_path, why);
       added = level_add_chunk_source(level.image, argv[2], raw);
     }
     if (!added) return cannot("write", target, "the chunk would not fit a map file");

@@ -30,9 +30,6 @@ void mapped_file_close(mapped_file* file);
 // in `source` until mapped_file_close_source.
 bool mapped_file_open_source(const char* path, file_source& source, std::string& why);
 void mapped_file_close_source(file_source& source);
-// True where `source` is the file `path` names and that file could not be
-// replaced while the source is open: on Windows. Elsewhere false.
-bool mapped_file_source_is(const file_source& source, const char* path);
 
 struct source_closer {
   explicit source_closer(file_source& closed) : source(closed) {}

@@ -73,5 +73,3 @@ void mapped_file_close_source(file_source& source) {
   if (source.file >= 0) close(static_cast<int>(source.file));
   source = {};
 }
-
-bool mapped_file_source_is(const file_source&, const char*) { return false; }

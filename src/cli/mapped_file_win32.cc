@@ -111,15 +111,3 @@ void mapped_file_close_source(file_source& source) {
   if (source.file != -1) CloseHandle(handle_of(source.file));
   source = {};
 }
-
-bool mapped_file_source_is(const file_source& source, const char* path) {
-  BY_HANDLE_FILE_INFORMATION raw{}, named{};
-  if (!GetFileInformationByHandle(handle_of(source.file), &raw)) return false;
-  const HANDLE file = CreateFileW(windows_path(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  const bool known = GetFileInformationByHandle(file, &named) != 0;
-  CloseHandle(file);
-  return known && raw.dwVolumeSerialNumber == named.dwVolumeSerialNumber &&
-         raw.nFileIndexHigh == named.nFileIndexHigh && raw.nFileIndexLow == named.nFileIndexLow;
-}

@@ -1,5 +1,6 @@
 #include "support/output_stream.h"
 
+#include <algorithm>
 #include <string>
 
 #include "support/console.h"
@@ -13,13 +14,15 @@ void output_stream::flush() {
   used_ = 0;
 }
 
+// The buffer is filled to the brim before it goes, so that every write but
+// the last of a stage is a whole block.
 void output_stream::write_through(std::string_view text) {
-  flush();
-  if (text.size() < sizeof buffer_) {
-    text.copy(buffer_, text.size());
-    used_ = text.size();
-  } else {
-    send(text.data(), text.size());
+  while (!text.empty()) {
+    const std::size_t part = std::min(text.size(), sizeof buffer_ - used_);
+    text.copy(buffer_ + used_, part);
+    used_ += part;
+    text.remove_prefix(part);
+    if (used_ == sizeof buffer_) flush();
   }
 }
 

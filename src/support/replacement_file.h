@@ -61,6 +61,7 @@ class replacement_file final : public byte_sink {
   // `output` meanwhile is kept.
   status begin_new(const char* output, const char* like = nullptr);
   status write(std::span<const std::uint8_t> bytes) override;
+  status copy(const file_source& source) override;
   // Gives the file its attributes, flushes it to disk and renames it into
   // place.
   status commit();

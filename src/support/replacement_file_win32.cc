@@ -272,3 +272,6 @@ status replacement_file::written_length(std::uint64_t& length) {
   length = static_cast<std::uint64_t>(size.QuadPart);
   return status::ok();
 }
+
+// The bounded read and write loop is enough here.
+status replacement_file::copy(const file_source& source) { return byte_sink::copy(source); }
