@@ -17,18 +17,6 @@
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool under_address_sanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool under_address_sanitizer = true;
-#else
-constexpr bool under_address_sanitizer = false;
-#endif
-#else
-constexpr bool under_address_sanitizer = false;
-#endif
-
 const std::vector<std::string> read_lines = {"inserting default tileset"};
 const std::vector<std::string> write_lines = {"patching bmp header",
                                               "writing bmp tileset: 49720 bytes 304x160 8bpp compression:'none'",

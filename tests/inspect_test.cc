@@ -19,18 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool under_address_sanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool under_address_sanitizer = true;
-#else
-constexpr bool under_address_sanitizer = false;
-#endif
-#else
-constexpr bool under_address_sanitizer = false;
-#endif
-
 const std::string usage_text =
     "Usage: mapgraft-inspect <map.lvl> [<index>]\n"
     "       mapgraft-inspect --json <map.lvl>...\n"

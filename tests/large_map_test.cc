@@ -13,18 +13,6 @@
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool under_address_sanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool under_address_sanitizer = true;
-#else
-constexpr bool under_address_sanitizer = false;
-#endif
-#else
-constexpr bool under_address_sanitizer = false;
-#endif
-
 constexpr std::uint64_t map_size = 0x7FFFFFF0;
 
 // The map, written in pieces: a 40-byte bitmap, a block of one ATTR chunk

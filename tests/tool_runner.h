@@ -56,3 +56,17 @@ bool editor_is_windows();
 
 // The tool's first output line, whatever the build date.
 std::string banner_pattern();
+
+// Whether this test binary runs under AddressSanitizer, which reserves far
+// more address space and memory than the programs themselves need.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool under_address_sanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr bool under_address_sanitizer = true;
+#else
+inline constexpr bool under_address_sanitizer = false;
+#endif
+#else
+inline constexpr bool under_address_sanitizer = false;
+#endif
