@@ -261,14 +261,14 @@ status take_output(command& c, const values& v) {
   return status::ok();
 }
 
-struct option_spec {
+struct option_entry {
   const char* long_name;
   char short_name;  // 0: none
   std::size_t arguments;
   status (*take)(command&, const values&);
 };
 
-constexpr option_spec option_table[] = {
+constexpr option_entry option_table[] = {
     {"add", 0, 2, take_add},
     {"set", 0, 1, take_set},
     {"unset", 0, 1, take_unset},
@@ -290,15 +290,15 @@ constexpr option_spec option_table[] = {
     {"version", 0, 0, [](command& c, const values&) { c.version = true; return status::ok(); }},
 };
 
-const option_spec* find_long(const std::string& name) {
-  for (const option_spec& spec : option_table)
-    if (name == spec.long_name) return &spec;
+const option_entry* find_long(const std::string& name) {
+  for (const option_entry& entry : option_table)
+    if (name == entry.long_name) return &entry;
   return nullptr;
 }
 
-const option_spec* find_short(char name) {
-  for (const option_spec& spec : option_table)
-    if (spec.short_name != 0 && name == spec.short_name) return &spec;
+const option_entry* find_short(char name) {
+  for (const option_entry& entry : option_table)
+    if (entry.short_name != 0 && name == entry.short_name) return &entry;
   return nullptr;
 }
 
@@ -319,36 +319,36 @@ status parse(const std::vector<std::string>& arguments, command& c) {
       continue;
     }
     values taken;
-    const option_spec* spec = nullptr;
+    const option_entry* entry = nullptr;
     std::string name;
     if (argument[1] == '-') {
       const std::size_t equals = argument.find('=');
       name = argument.substr(0, equals);
-      spec = find_long(name.substr(2));
-      if (spec == nullptr) return refused(unknown_option, name);
+      entry = find_long(name.substr(2));
+      if (entry == nullptr) return refused(unknown_option, name);
       if (equals != std::string::npos) {
-        if (spec->arguments == 0) return refused(takes_no_argument, name);
+        if (entry->arguments == 0) return refused(takes_no_argument, name);
         taken.push_back(argument.substr(equals + 1));
       }
     } else {
       for (std::size_t j = 1; j < argument.size(); ++j) {
         name = std::string("-") + argument[j];
-        spec = find_short(argument[j]);
-        if (spec == nullptr) return refused(unknown_option, name);
-        if (spec->arguments > 0) {
+        entry = find_short(argument[j]);
+        if (entry == nullptr) return refused(unknown_option, name);
+        if (entry->arguments > 0) {
           if (j + 1 < argument.size()) taken.push_back(argument.substr(j + 1));
           break;
         }
         if (j + 1 == argument.size()) break;
-        if (status s = spec->take(c, {}); !s.is_ok()) return s;
+        if (status s = entry->take(c, {}); !s.is_ok()) return s;
         if (c.help || c.version) return status::ok();
       }
     }
-    while (taken.size() < spec->arguments) {
-      if (++i == arguments.size()) return refused(spec->arguments == 1 ? needs_one_argument : needs_two_arguments, name);
+    while (taken.size() < entry->arguments) {
+      if (++i == arguments.size()) return refused(entry->arguments == 1 ? needs_one_argument : needs_two_arguments, name);
       taken.push_back(arguments[i]);
     }
-    if (status s = spec->take(c, taken); !s.is_ok()) return s;
+    if (status s = entry->take(c, taken); !s.is_ok()) return s;
     if (c.help || c.version) return status::ok();
   }
 
