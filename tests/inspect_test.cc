@@ -258,7 +258,7 @@ TEST(Inspect, AFailedWriteToStandardOutputFails) {
   run_options options;
   options.file_size_limit = 100;
   options.ignore_sigxfsz = true;
-  for (const std::vector<std::string>& args : {std::vector<std::string>{map.path()}, {map.path(), "0"}}) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{map.path()}, {map.path(), "0"}, {"-h"}}) {
     const run_result r = run_inspector(args, options);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "mapgraft-inspect: cannot write standard output: File too large\n");

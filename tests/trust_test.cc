@@ -60,6 +60,9 @@ TEST(Trust, AClosedStandardStreamNeverReachesTheMap) {
   const std::string map = folder.path("map.lvl"), msg = folder.path("msg.txt");
   write_file(msg, text_bytes("a message\n"));
   const bytes expected = edited(tile_entries(16), {"ATTR", msg});
+  write_file(map, expected);
+  ASSERT_EQ(run_editor({"--set", "NAME=x", map}).status, 0);
+  const bytes named = read_file(map);
   for (const std::vector<int>& closed : {std::vector<int>{0}, {1}, {2}, {1, 2}, {0, 1, 2}}) {
     SCOPED_TRACE(testing::PrintToString(closed));
     write_file(map, tile_entries(16));
@@ -69,7 +72,35 @@ TEST(Trust, AClosedStandardStreamNeverReachesTheMap) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(read_file(map), expected);
     EXPECT_EQ(folder.entries(), (std::vector<std::string>{"map.lvl", "msg.txt"}));
+    if (!editor_is_native()) continue;
+    const run_result set = run_editor({"-v", "--set", "NAME=x", map}, options);
+    EXPECT_EQ(set.status, 0);
+    EXPECT_EQ(read_file(map), named);
+    EXPECT_EQ(folder.entries(), (std::vector<std::string>{"map.lvl", "msg.txt"}));
   }
+}
+
+// A new file (-o) takes the map's permission bits where the system lets it,
+// and says which it could not: in a set-group-ID folder of a group the user
+// is not in, the new file's own set-group-ID bit does not stay.
+TEST(Trust, ANewFileSaysWhichPermissionsItCouldNotTake) {
+  if (!editor_is_native() || geteuid() != 0) GTEST_SKIP() << "needs root, to run as another user";
+  temp_folder folder;
+  ASSERT_EQ(chown(folder.root().c_str(), 0, 3000), 0);
+  ASSERT_EQ(chmod(folder.root().c_str(), 02777), 0);
+  const std::string map = folder.path("map.lvl"), out = folder.path("out.lvl");
+  write_file(map, tile_entries(4));
+  ASSERT_EQ(chmod(map.c_str(), 02664), 0);
+  run_options options;
+  options.set_user = true;
+  options.uid = options.gid = 1001;
+  options.groups = {1001};
+  const run_result r = run_editor({"-o", out, "--set", "A=b", map}, options);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "mapgraft-edit: warning: '" + out + "' has mode 0664, not 2664\n");
+  struct stat info {};
+  ASSERT_EQ(stat(out.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0664u);
 }
 
 std::string attribute(const std::string& path, const char* name) {

@@ -27,6 +27,7 @@
 #include "support/output_stream.h"
 #include "support/edit_target.h"
 #include "support/replacement_file.h"
+#include "support/standard_streams.h"
 #include "support/status.h"
 
 #ifndef MAPGRAFT_VERSION
@@ -74,7 +75,7 @@ constexpr const char* help_text =
     "number in the map as read, before any operation: the number mapgraft-inspect\n"
     "prints. A chunk removed by an operation no longer has one, and chunks added by\n"
     "this run have none. TYPE is 1 to 4 bytes, filled up with zero bytes. A FILE of\n"
-    "'-' is standard input, read once for every map.\n"
+    "'-' is standard input, read to its end once, before the first map.\n"
     "\n"
     "Exit status: 0 every map was written or is unchanged, 1 a map or a FILE failed,\n"
     "2 usage, 3 out of memory.\n";
@@ -649,6 +650,7 @@ int start(int argc, char** argv) {
 }  // namespace
 
 int mapgraft_edit_main(int argc, char** argv) {
+  standard_streams_prepare();
   const int result = start(argc, argv);
   // The maps are what matter: a lost report changes no exit status, but the
   // user is told it is missing.

@@ -171,13 +171,14 @@ int write_tileset(const char* path) {
 
 int mapgraft_inspect_main(int argc, char** argv) {
   standard_streams_prepare();
-  if (argc <= 1) {
-    std::fputs(usage_text, stdout);
-    return usage;
-  }
-  if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-    std::fputs(usage_text, stdout);
-    return read_whole;
+  if (argc <= 1 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+    // Help that cannot be shown is a failure like any other lost output.
+    standard_output().write(usage_text);
+    if (std::string why; !report_written(why)) {
+      output_failed(why);
+      return argc <= 1 ? usage : failed;
+    }
+    return argc <= 1 ? usage : read_whole;
   }
   const bool json = std::strcmp(argv[1], "--json") == 0;
   const bool tileset = std::strcmp(argv[1], "--tileset") == 0;

@@ -340,10 +340,15 @@ void replacement_file::keep_attributes() {
 status replacement_file::commit() {
   const int fd = static_cast<int>(handle_);
   int error = 0;
-  if (source_ != nullptr)
+  if (source_ != nullptr) {
     keep_attributes();
-  else if (fchmod(fd, new_mode_) != 0)
+  } else if (fchmod(fd, new_mode_) != 0) {
     error = errno;
+  } else if (struct stat now {}; fstat(fd, &now) == 0 && (now.st_mode & 07777) != new_mode_) {
+    // The set-group-ID bit of a group the user is not in does not stay.
+    warnings_.push_back(line("'%s' has mode %04o, not %04o", shown_.c_str(), static_cast<unsigned>(now.st_mode & 07777),
+                             static_cast<unsigned>(new_mode_)));
+  }
   if (error == 0 && fsync(fd) != 0) error = errno;
   handle_ = -1;
   if (close(fd) != 0 && error == 0) error = errno;
