@@ -17,7 +17,7 @@
 #endif
 
 #include "cli/command_line.h"
-#include "cli/file_identity.h"
+#include "support/file_identity.h"
 #include "cli/mapped_file.h"
 #include "level/level_edit.h"
 #include "level/level_image.h"

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <string>
 
+#include "support/file_identity.h"
 #include "support/windows_error.h"
-#include "support/windows_path.h"
 
 // Why a lock of its own: holding the target open (without FILE_SHARE_WRITE
 // and FILE_SHARE_DELETE) keeps other writers off while it is held, but
@@ -27,28 +27,10 @@ namespace {
 
 HANDLE handle_of(std::intptr_t value) { return reinterpret_cast<HANDLE>(value); }
 
-struct file_identity {
-  DWORD volume, index_high, index_low;
-  bool operator==(const file_identity&) const = default;
-};
-
-bool identity_of(const std::wstring& path, file_identity& identity) {
-  // No access asked for: the identity can be read while another program
-  // holds the file without sharing it.
-  const HANDLE file = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  BY_HANDLE_FILE_INFORMATION information;
-  const bool known = GetFileInformationByHandle(file, &information) != 0;
-  CloseHandle(file);
-  if (known) identity = {information.dwVolumeSerialNumber, information.nFileIndexHigh, information.nFileIndexLow};
-  return known;
-}
-
 std::wstring mutex_name(const file_identity& identity) {
   char name[64];
-  std::snprintf(name, sizeof name, "Global\\mapgraft-edit-%08lx-%08lx%08lx", static_cast<unsigned long>(identity.volume),
-                static_cast<unsigned long>(identity.index_high), static_cast<unsigned long>(identity.index_low));
+  std::snprintf(name, sizeof name, "Global\\mapgraft-edit-%08llx-%016llx", static_cast<unsigned long long>(identity.device),
+                static_cast<unsigned long long>(identity.file));
   return std::wstring(name, name + std::char_traits<char>::length(name));
 }
 
@@ -61,12 +43,11 @@ edit_lock::~edit_lock() {
 }
 
 status edit_lock::take(const char* path) {
-  const std::wstring wide = windows_path(path);
   // Each round that finds the path naming another file than the one it
   // locked follows an edit that has just replaced it.
   for (int round = 0; round < 100; ++round) {
     file_identity locked;
-    if (!identity_of(wide, locked)) return status::ok();
+    if (!file_identity_of(path, locked)) return status::ok();
     const HANDLE mutex = CreateMutexW(nullptr, FALSE, mutex_name(locked).c_str());
     if (mutex == nullptr) {
       const DWORD error = GetLastError();
@@ -83,7 +64,7 @@ status edit_lock::take(const char* path) {
       return status::failure(windows_error_text(error));
     }
     file_identity now;
-    if (identity_of(wide, now) && now == locked) {
+    if (file_identity_of(path, now) && now == locked) {
       handle_ = reinterpret_cast<std::intptr_t>(mutex);
       return status::ok();
     }

@@ -1,4 +1,4 @@
-#include "cli/file_identity.h"
+#include "support/file_identity.h"
 
 #include <sys/stat.h>
 
