@@ -72,7 +72,8 @@ class null_report final : public report_sink {
   void chunk_written(const chunk_record*) override {}
 };
 
-// A short line built in place, numbers formatted as printf's %d would.
+// A short line built in place, numbers formatted as printf's %d would. What
+// would not fit its buffer is left out; the lines it builds are far shorter.
 class line_text {
  public:
   line_text& operator<<(std::string_view text) {
@@ -82,7 +83,8 @@ class line_text {
     return *this;
   }
   line_text& operator<<(std::int64_t number) {
-    length_ = static_cast<std::size_t>(std::to_chars(buffer_ + length_, buffer_ + sizeof buffer_, number).ptr - buffer_);
+    const std::to_chars_result done = std::to_chars(buffer_ + length_, buffer_ + sizeof buffer_, number);
+    if (done.ec == std::errc()) length_ = static_cast<std::size_t>(done.ptr - buffer_);
     return *this;
   }
   line_text& operator<<(char c) { return *this << std::string_view(&c, 1); }
