@@ -70,6 +70,16 @@ TEST(LargeMap, AnAttrTextOfTwoGigabytesIsReportedWhole) {
   const std::string head = "chunk 0: type:'ATTR' size:" + std::to_string(text) + "/" + std::to_string((text + 3) / 4 * 4) + " data:'xx";
   EXPECT_NE(line.find(metadata + head), std::string::npos) << line;
   EXPECT_GT(std::filesystem::file_size(report), text);
+
+  // The inspector streams the same line, and the text in JSON.
+  if (!inspector_is_native()) return;
+  run_options quiet;
+  quiet.stdout_path = "/dev/null";
+  for (const std::vector<std::string>& args : {std::vector<std::string>{map}, {"--json", map}}) {
+    const run_result inspected = run_inspector(args, quiet);
+    EXPECT_EQ(inspected.status, 0) << args[0];
+    EXPECT_EQ(inspected.err, "") << args[0];
+  }
 }
 
 }  // namespace
