@@ -244,7 +244,7 @@ TEST(EditProgram, EachMapSucceedsOrFailsOnItsOwn) {
        "anyway)",
        "no chunk 0"},
       {"g.lvl", past_block, "damaged map: chunk 0 runs 4 bytes past the metadata block" + force, ""},
-      {"h.lvl", size_field, "damaged map: the bitmap's size field says 88 bytes, but the metadata block ends at 84" + force, ""},
+      {"h.lvl", size_field, "damaged map: bmp size field 88 differs from the metadata block's end 84" + force, ""},
       {"i.lvl", extended_map(bitmap(60), {}, {}), "no chunk 0", "no chunk 0"},
   };
   for (const std::string mode : {"-n", "", "--force"}) {

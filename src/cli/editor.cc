@@ -110,8 +110,6 @@ constexpr const char* cannot_write = "cannot write: %s";
 constexpr const char* cannot_write_output = "cannot write '%s': %s";
 constexpr const char* not_a_map = "not a tarvex map file";
 constexpr const char* damaged_map = "damaged map: %s (--force writes it anyway)";
-constexpr const char* chunk_past_block = "chunk %lld runs %lld bytes past the metadata block";
-constexpr const char* size_field_mismatch = "the bitmap's size field says %lld bytes, but the metadata block ends at %lld";
 constexpr const char* unlike_a_map =
     "does not look like a map: no bitmap, no metadata block, and %lld bytes are not whole 4-byte tiles "
     "(--force converts it anyway)";
@@ -475,10 +473,7 @@ class map_report final : public report_sink {
   }
   void damage(const damage_found& found) override {
     if (!damage_reason.empty()) return;
-    if (found.what == damage_found::kind::chunk_past_block)
-      damage_reason = format_line(chunk_past_block, static_cast<long long>(found.chunk_index), static_cast<long long>(found.amount));
-    else
-      damage_reason = format_line(size_field_mismatch, static_cast<long long>(found.amount), static_cast<long long>(found.expected));
+    damage_reason = damage_line(found).view();
   }
   void chunk_written(const chunk_record* record) override {
     if (verbose_) out_.chunk_written(record);

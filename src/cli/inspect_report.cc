@@ -49,15 +49,6 @@ void put_number_field(std::string_view name, std::int64_t number, bool first = f
 
 }  // namespace
 
-line_text damage_line(const damage_found& found) {
-  line_text line;
-  if (found.what == damage_found::kind::chunk_past_block)
-    line << "chunk " << found.chunk_index << " runs " << found.amount << " bytes past the metadata block";
-  else
-    line << "bmp size field " << found.amount << " differs from the metadata block's end " << found.expected;
-  return line;
-}
-
 void inspect_sink::report(report_kind kind, std::string_view line) {
   // The reader stops at the damaged record, which would have been chunk
   // number `chunks_`.

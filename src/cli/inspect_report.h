@@ -85,5 +85,3 @@ class json_inspection final : public inspect_sink {
   std::string damage_line_;
 };
 
-// The report's line for damage the reader carried over.
-line_text damage_line(const damage_found& found);

@@ -55,6 +55,15 @@ line_text metadata_line(const metadata_found& found) {
   return line;
 }
 
+line_text damage_line(const damage_found& found) {
+  line_text line;
+  if (found.what == damage_found::kind::chunk_past_block)
+    line << "chunk " << found.chunk_index << " runs " << found.amount << " bytes past the metadata block";
+  else
+    line << "bmp size field " << found.amount << " differs from the metadata block's end " << found.expected;
+  return line;
+}
+
 void report_sink::metadata(const metadata_found& found) { report(report_kind::metadata, metadata_line(found).view()); }
 
 void report_sink::chunk(const chunk_found& found) {

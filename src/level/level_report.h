@@ -105,6 +105,9 @@ line_text chunk_line_head(const chunk_found& found);
 // The writer's line for a chunk.
 line_text chunk_written_line(const chunk_record* record);
 line_text metadata_line(const metadata_found& found);
+// The line for damage the reader carried over, as mapgraft-inspect reports
+// it and mapgraft-edit refuses it.
+line_text damage_line(const damage_found& found);
 // Whether the reader's line for this chunk shows its data as text.
 bool chunk_shows_text(const std::uint8_t* record);
 
