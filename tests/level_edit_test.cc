@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "level/level_edit.h"
+#include "level/level_writer.h"
 #include "level/level_reader.h"
 #include "map_builder.h"
 #include "support/replacement_file.h"
@@ -57,7 +58,7 @@ applied apply(const bytes& input, const std::vector<op>& ops) {
   applied result;
   if (status s = level_apply_edits(level.image, operations, result.summary); !s.is_ok()) result.failure = s.why();
   memory_sink out;
-  EXPECT_TRUE(level_write_repeatable(level.image, out, quiet).is_ok());
+  EXPECT_TRUE(level_write_to(level.image, out, quiet).is_ok());
   result.written = out.bytes;
   return result;
 }

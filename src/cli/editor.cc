@@ -20,6 +20,7 @@
 #include "support/file_identity.h"
 #include "cli/mapped_file.h"
 #include "level/level_edit.h"
+#include "level/level_writer.h"
 #include "level/level_image.h"
 #include "level/level_reader.h"
 #include "level/level_report.h"
@@ -567,7 +568,7 @@ status edit_map(const command& c, const std::string& path, std::span<const edit_
     if (status s = c.output ? replacement_file::probe_new(c.output->c_str()) : replacement_file::probe(path.c_str()); !s.is_ok())
       return write_failed(s);
     counting_sink count;
-    const status counted = level_write_repeatable(image, count, report);
+    const status counted = level_write_to(image, count, report);
     report.flush();
     if (!counted.is_ok()) return write_failed(counted);
     print_line(c, change_text(c, path, summary, count.total));
@@ -577,7 +578,7 @@ status edit_map(const command& c, const std::string& path, std::span<const edit_
   replacement_file file;
   if (status s = c.output ? file.begin_new(c.output->c_str(), path.c_str()) : file.begin(input); !s.is_ok())
     return write_failed(s);
-  const status written = level_write_repeatable(image, file, report);
+  const status written = level_write_to(image, file, report);
   report.flush();
   if (!written.is_ok()) return write_failed(written);
 

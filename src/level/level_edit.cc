@@ -346,21 +346,11 @@ status tileset_file_check(std::span<const std::uint8_t> file, std::uint32_t& bit
   return status::ok();
 }
 
-status level_write_repeatable(level_image& image, byte_sink& out, report_sink& report) {
-  // The writer patches the header for the file it writes, after which the
-  // file size field would be taken for the bitmap's length.
-  std::uint8_t header[8];
-  std::memcpy(header, image.tileset + 2, sizeof header);
-  status written = level_write_to(image, out, report);
-  std::memcpy(image.tileset + 2, header, sizeof header);
-  return written;
-}
-
 status level_compare_written(level_image& image, const block_reader& read, std::uint64_t length, bool& same) {
   comparing_sink compare(read, length);
   null_report quiet;
   same = false;
-  const status written = level_write_repeatable(image, compare, quiet);
+  const status written = level_write_to(image, compare, quiet);
   if (!written.is_ok() && !compare.differs()) return written;
   same = compare.same();
   return status::ok();

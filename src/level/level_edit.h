@@ -55,10 +55,6 @@ status level_apply_edits(level_image& image, std::span<const edit_operation> ope
 // 65,532. On success `bitmap_length` is S: the bytes the tileset takes.
 status tileset_file_check(std::span<const std::uint8_t> file, std::uint32_t& bitmap_length);
 
-// level_write_to, then the tileset header is put back as it was, so that the
-// image can be written again, to the same bytes, any number of times.
-status level_write_repeatable(level_image& image, byte_sink& out, report_sink& report);
-
 // Reads `out.size()` bytes at `offset` of the bytes a written map is compared
 // with.
 using block_reader = std::function<status(std::uint64_t offset, std::span<std::uint8_t> out)>;

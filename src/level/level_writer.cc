@@ -23,7 +23,7 @@ status plan_layout(const level_image& image, layout& out) {
   if (out.bitmap > max_metadata_offset)
     return status::failure(format_line("the tileset bitmap takes %lld bytes, more than the %d that the metadata offset can hold",
                                        static_cast<long long>(out.bitmap), max_metadata_offset));
-  if (out.bitmap > image.tileset_size) return status::failure("the tileset bitmap is damaged");
+  if (out.bitmap > image.tileset_size || out.bitmap < bmp_header_size) return status::failure("the tileset bitmap is damaged");
   out.metadata = elvl_header_size;
   chunk_list_for_each(image.chunks, [&](const chunk_record* record) { out.metadata += chunk_record_size(record); });
   out.chunks = image.chunks.count;
@@ -81,14 +81,20 @@ class gathered_output {
   std::size_t used_ = 0;
 };
 
-status write_planned(level_image& image, const layout& plan, byte_sink& sink, report_sink& report) {
+status write_planned(const level_image& image, const layout& plan, byte_sink& sink, report_sink& report) {
   gathered_output out(sink);
-  std::uint8_t* bitmap = image.tileset;
+  const std::uint8_t* bitmap = image.tileset;
+  // The header is patched in a copy: the image stays as read, so it can be
+  // written again to the same bytes.
   report.report(report_kind::writing, "patching bmp header");
-  write_u16le(bitmap + 6, static_cast<std::uint16_t>(plan.bitmap));
-  write_u32le(bitmap + 2, static_cast<std::uint32_t>(plan.bitmap + plan.metadata));
+  std::uint8_t patched[8];
+  std::memcpy(patched, bitmap, sizeof patched);
+  write_u16le(patched + 6, static_cast<std::uint16_t>(plan.bitmap));
+  write_u32le(patched + 2, static_cast<std::uint32_t>(plan.bitmap + plan.metadata));
   report.report(report_kind::writing, "writing " + tileset_summary(bitmap, plan.bitmap));
-  if (status s = out.write(bitmap, plan.bitmap); !s.is_ok()) return s;
+  if (status s = out.write(patched, sizeof patched); !s.is_ok()) return s;
+  if (status s = out.write(bitmap + sizeof patched, plan.bitmap - static_cast<std::int64_t>(sizeof patched)); !s.is_ok())
+    return s;
 
   line_text elvl_line;
   elvl_line << "writing elvl: " << std::int64_t{elvl_header_size} << " + "
@@ -121,13 +127,13 @@ status write_planned(level_image& image, const layout& plan, byte_sink& sink, re
 
 }  // namespace
 
-status level_write_to(level_image& image, byte_sink& out, report_sink& report) {
+status level_write_to(const level_image& image, byte_sink& out, report_sink& report) {
   layout plan;
   if (status s = plan_layout(image, plan); !s.is_ok()) return s;
   return write_planned(image, plan, out, report);
 }
 
-status level_write(level_image& image, const edit_target& target, replacement_file& file, report_sink& report) {
+status level_write(const level_image& image, const edit_target& target, replacement_file& file, report_sink& report) {
   layout plan;
   if (status s = plan_layout(image, plan); !s.is_ok()) return s;
   // The read stage's lines are out before the temporary file exists.

@@ -9,11 +9,11 @@
 // Writes the image in the extended shape through `file` over `target`, the
 // map as opened for the edit, replacing it only once the whole new file is
 // safely on disk. Sizes the format cannot describe are refused before
-// anything is printed or opened for writing. Patches the tileset header in
-// the image. The caller keeps `target` open until this returns, and reads the
+// anything is printed or opened for writing. The image is left as it was,
+// so it can be written again to the same bytes. The caller keeps `target` open until this returns, and reads the
 // file's warnings afterwards.
-status level_write(level_image& image, const edit_target& target, replacement_file& file, report_sink& report);
+status level_write(const level_image& image, const edit_target& target, replacement_file& file, report_sink& report);
 
 // Checks the sizes, then writes the extended-shape bytes to `out`, reporting
 // each part.
-status level_write_to(level_image& image, byte_sink& out, report_sink& report);
+status level_write_to(const level_image& image, byte_sink& out, report_sink& report);
