@@ -340,8 +340,7 @@ status tileset_file_check(std::span<const std::uint8_t> file, std::uint32_t& bit
   if (const std::uint16_t reserved = read_u16le(file.data() + 6); reserved != 0)
     return status::failure(format_line("a map, not a bitmap: its first reserved field is %u, not 0", unsigned{reserved}));
   if (round4(declared) > max_metadata_offset)
-    return status::failure(format_line("the tileset bitmap takes %lld bytes, more than the %d that the metadata offset can hold",
-                                       static_cast<long long>(round4(declared)), max_metadata_offset));
+    return status::failure(tileset_too_large_text(round4(declared)));
   bitmap_length = declared;
   return status::ok();
 }

@@ -20,9 +20,7 @@ struct layout {
 
 status plan_layout(const level_image& image, layout& out) {
   out.bitmap = tileset_padded_length(image.tileset);
-  if (out.bitmap > max_metadata_offset)
-    return status::failure(format_line("the tileset bitmap takes %lld bytes, more than the %d that the metadata offset can hold",
-                                       static_cast<long long>(out.bitmap), max_metadata_offset));
+  if (out.bitmap > max_metadata_offset) return status::failure(tileset_too_large_text(out.bitmap));
   if (out.bitmap > image.tileset_size || out.bitmap < bmp_header_size) return status::failure("the tileset bitmap is damaged");
   out.metadata = elvl_header_size;
   chunk_list_for_each(image.chunks, [&](const chunk_record* record) { out.metadata += chunk_record_size(record); });
@@ -126,6 +124,11 @@ status write_planned(const level_image& image, const layout& plan, byte_sink& si
 }
 
 }  // namespace
+
+std::string tileset_too_large_text(std::int64_t padded_length) {
+  return format_line("the tileset bitmap takes %lld bytes, more than the %d that the metadata offset can hold",
+                     static_cast<long long>(padded_length), max_metadata_offset);
+}
 
 status level_write_to(const level_image& image, byte_sink& out, report_sink& report) {
   layout plan;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <string>
+
 #include "level/level_image.h"
 #include "level/level_report.h"
 #include "support/edit_target.h"
@@ -13,6 +16,10 @@
 // so it can be written again to the same bytes. The caller keeps `target` open until this returns, and reads the
 // file's warnings afterwards.
 status level_write(const level_image& image, const edit_target& target, replacement_file& file, report_sink& report);
+
+// Why a bitmap of that padded length cannot be a map's tileset: the 16-bit
+// metadata offset cannot point past it.
+std::string tileset_too_large_text(std::int64_t padded_length);
 
 // Checks the sizes, then writes the extended-shape bytes to `out`, reporting
 // each part.
