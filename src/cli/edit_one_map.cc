@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "cli/binary_output.h"
 #include "cli/edit_texts.h"
 #include "level/level_edit.h"
 #include "level/level_image.h"
@@ -65,6 +66,20 @@ class counting_sink final : public byte_sink {
   std::uint64_t total = 0;
 };
 
+// Counts what it passes on.
+class counting_tee final : public byte_sink {
+ public:
+  explicit counting_tee(byte_sink& next) : next_(next) {}
+  status write(std::span<const std::uint8_t> bytes) override {
+    total += bytes.size();
+    return next_.write(bytes);
+  }
+  std::uint64_t total = 0;
+
+ private:
+  byte_sink& next_;
+};
+
 void print_line(const command& c, const std::string& line) {
   if (c.quiet) return;
   output_stream& out = standard_output();
@@ -78,7 +93,9 @@ std::string change_text(const command& c, const std::string& path, const edit_su
                      static_cast<long long>(summary.replaced), summary.tileset_replaced ? tileset_part : "",
                      static_cast<long long>(summary.chunks), static_cast<unsigned long long>(bytes),
                      c.dry_run ? would_be_written_part : written_part,
-                     c.output ? format_line(output_part, c.output->c_str()).c_str() : "");
+                     !c.output                ? ""
+                     : c.writes_standard_output() ? standard_output_part
+                                                  : format_line(output_part, c.output->c_str()).c_str());
 }
 
 }  // namespace
@@ -123,17 +140,32 @@ status edit_map(const command& c, const std::string& path, std::span<const edit_
   input.release_bytes();
 
   const auto write_failed = [&](const status& s) {
+    if (c.writes_standard_output()) return refused(cannot_write_standard_output, s.why());
     return c.output ? status::failure(format_line(cannot_write_output, c.output->c_str(), s.why().c_str()))
                     : refused(cannot_write, s.why());
   };
   if (c.dry_run) {
-    if (status s = c.output ? replacement_file::probe_new(c.output->c_str()) : replacement_file::probe(path.c_str()); !s.is_ok())
-      return write_failed(s);
+    // Standard output has nothing to check before it is written.
+    const status writable = c.writes_standard_output() ? status::ok()
+                            : c.output                 ? replacement_file::probe_new(c.output->c_str())
+                                                       : replacement_file::probe(path.c_str());
+    if (!writable.is_ok()) return write_failed(writable);
     counting_sink count;
     const status counted = level_write_to(image, count, report);
     report.flush();
     if (!counted.is_ok()) return write_failed(counted);
     print_line(c, change_text(c, path, summary, count.total));
+    return status::ok();
+  }
+
+  // A pipe cannot be read back: what goes down it is what the writer gave.
+  if (c.writes_standard_output()) {
+    standard_output_sink out;
+    counting_tee tee(out);
+    const status written = level_write_to(image, tee, report);
+    report.flush();
+    if (!written.is_ok()) return write_failed(written);
+    print_line(c, change_text(c, path, summary, tee.total));
     return status::ok();
   }
 

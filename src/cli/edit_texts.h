@@ -50,21 +50,11 @@ constexpr const char* help_text =
 
 constexpr const char* version_text = "mapgraft-edit (mapgraft) " MAPGRAFT_VERSION "\n";
 
-// Usage: one line with the reason, then the pointer to --help.
-constexpr const char* usage_line = "mapgraft-edit: %s";
-constexpr const char* try_help_line = "Try 'mapgraft-edit --help' for more information.";
-constexpr const char* unknown_option = "unknown option '%s'";
-constexpr const char* needs_one_argument = "option '%s' needs an argument";
-constexpr const char* needs_two_arguments = "option '%s' needs two arguments";
-constexpr const char* takes_no_argument = "option '%s' takes no argument";
-constexpr const char* bad_type = "chunk type '%s' is not 1 to 4 bytes";
+// Usage errors, after the program's name (cli/option_parser.h).
 constexpr const char* not_key_value = "'%s' is not KEY=VALUE";
-constexpr const char* bad_key = "key '%s' is empty or holds '='";
-constexpr const char* bad_index = "chunk index '%s' is not a plain decimal number";
 constexpr const char* index_twice = "chunk index %s is given twice in one --remove";
 constexpr const char* stdin_twice = "'-' (standard input) is given more than once";
 constexpr const char* stdin_as_map = "'-' (standard input) cannot be a MAP";
-constexpr const char* stdin_as_output = "'-' (standard input) cannot be the output FILE";
 constexpr const char* output_twice = "option '--output' is given more than once";
 constexpr const char* no_operation = "no operation given";
 constexpr const char* no_map = "no MAP given";
@@ -94,5 +84,9 @@ constexpr const char* tileset_part = "; tileset replaced";
 constexpr const char* written_part = "written";
 constexpr const char* would_be_written_part = "would be written";
 constexpr const char* output_part = " to %s";
+constexpr const char* standard_output_part = " to standard output";
+constexpr const char* cannot_write_standard_output = "cannot write standard output: %s";
+constexpr const char* not_to_a_terminal = "mapgraft-edit: not writing binary data to a terminal; use -o FILE or a redirect";
+constexpr const char* batch_summary = "mapgraft-edit: %llu of %llu maps failed";
 constexpr const char* unchanged_line = "%s: unchanged";
 constexpr const char* would_be_unchanged_line = "%s: would be unchanged";
