@@ -23,6 +23,7 @@
 #include "level/level_writer.h"
 #include "level/level_image.h"
 #include "level/level_reader.h"
+#include "cli/stdout_report.h"
 #include "level/level_report.h"
 #include "support/memory.h"
 #include "support/output_stream.h"

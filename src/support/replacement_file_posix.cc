@@ -75,12 +75,6 @@ class signals_blocked {
   sigset_t old_;
 };
 
-void remove_pending_now() {
-  signals_blocked blocked;
-  if (pending_armed) unlink(pending_temp);
-  pending_armed = 0;
-}
-
 void install_cleanup_handlers() {
   static bool installed = false;
   if (installed) return;
@@ -94,7 +88,6 @@ void install_cleanup_handlers() {
     action.sa_mask = cleanup_set();
     sigaction(sig, &action, nullptr);
   }
-  fail_fatal_cleanup(remove_pending_now);
 }
 
 status failure(int error) { return status::failure(system_error_text(error)); }
