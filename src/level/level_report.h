@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "support/format_line.h"
+
 struct level_image;
 struct chunk_record;
 
@@ -137,10 +139,3 @@ void printable_pieces(const std::uint8_t* bytes, std::size_t length, Piece&& pie
 }
 
 std::string printable_text(const std::uint8_t* bytes, std::size_t max_length);
-
-// printf into a string, for the rare lines.
-std::string format_line(const char* format, ...)
-#if defined(__GNUC__)
-    __attribute__((format(printf, 1, 2)))
-#endif
-    ;

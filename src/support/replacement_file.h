@@ -83,7 +83,6 @@ class replacement_file final : public byte_sink {
 
  private:
   status create_temp(const std::string& folder, const std::string& name);
-  void keep_attributes();
   void discard();
 
   std::intptr_t handle_ = -1;
