@@ -5,6 +5,7 @@
 
 #include "cli/binary_output.h"
 #include "cli/edit_texts.h"
+#include "cli/stdout_report.h"
 #include "level/level_edit.h"
 #include "level/level_image.h"
 #include "level/level_reader.h"

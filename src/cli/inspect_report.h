@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/stdout_report.h"
 #include "level/level_report.h"
 
 // What mapgraft-inspect makes of the reader's events. Every sink notes the

@@ -10,7 +10,7 @@
 #include "cli/chunk_arguments.h"
 #include "cli/command_line.h"
 #include "cli/inspect_report.h"
-#include "cli/mapped_file.h"
+#include "support/mapped_file.h"
 #include "cli/option_parser.h"
 #include "level/level_image.h"
 #include "level/level_reader.h"
