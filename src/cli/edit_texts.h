@@ -31,10 +31,14 @@ constexpr const char* help_text =
     "  -n, --dry-run              do everything but write: say what would be written\n"
     "  -o, --output FILE          write the result to FILE, a new file with MAP's\n"
     "                               permissions, and leave MAP as it is (one MAP\n"
-    "                               only)\n"
+    "                               only); '-' is standard output, and the lines\n"
+    "                               go to standard error; without an operation,\n"
+    "                               convert or copy MAP\n"
     "      --force                write a damaged map, or convert a file that does\n"
     "                               not look like a map\n"
-    "  -v, --verbose              print mapgraft's report lines for each map\n"
+    "  -v, --verbose              print mapgraft's report lines for each map, and\n"
+    "                               each chunk changed: '- ' before its old line,\n"
+    "                               '+ ' before its new one\n"
     "  -q, --quiet                print nothing on standard output\n"
     "  -h, --help                 print this help and exit\n"
     "      --version              print the version and exit\n"
@@ -44,6 +48,8 @@ constexpr const char* help_text =
     "prints. A chunk removed by an operation no longer has one, and chunks added by\n"
     "this run have none. TYPE is 1 to 4 bytes, filled up with zero bytes. A FILE of\n"
     "'-' is standard input, read to its end once, before the first map.\n"
+    "\n"
+    "A run of several maps with failures ends on 'mapgraft-edit: N of M maps failed'.\n"
     "\n"
     "Exit status: 0 every map was written or is unchanged, 1 a map or a FILE failed,\n"
     "2 usage, 3 out of memory.\n";
@@ -60,22 +66,23 @@ constexpr const char* no_operation = "no operation given";
 constexpr const char* no_map = "no MAP given";
 constexpr const char* output_needs_one_map = "--output takes exactly one MAP, not %llu";
 
-// A FILE or a map that fails, on standard error.
-constexpr const char* failure_line = "mapgraft-edit: '%s': %s";
+// A FILE or a map that fails, on standard error. Names are given quoted
+// (support/shell_quote.h).
+constexpr const char* failure_line = "mapgraft-edit: %s: %s";
 constexpr const char* cannot_open = "cannot open: %s";
 constexpr const char* cannot_read = "cannot read: %s";
 constexpr const char* cannot_write = "cannot write: %s";
-constexpr const char* cannot_write_output = "cannot write '%s': %s";
+constexpr const char* cannot_write_output = "cannot write %s: %s";
 constexpr const char* not_a_map = "not a tarvex map file";
 constexpr const char* damaged_map = "damaged map: %s (--force writes it anyway)";
 constexpr const char* unlike_a_map =
     "does not look like a map: no bitmap, no metadata block, and %lld bytes are not whole 4-byte tiles "
     "(--force converts it anyway)";
 constexpr const char* changed_while_waiting = "changed while waiting; indexes no longer apply";
-constexpr const char* waiting_line = "mapgraft-edit: waiting for another edit of '%s'";
+constexpr const char* waiting_line = "mapgraft-edit: waiting for another edit of %s";
 constexpr const char* verification_failed = "verification failed";
 constexpr const char* verification_failed_because = "verification failed: %s";
-constexpr const char* same_file_note = "mapgraft-edit: '%s': skipped: the same file as '%s'";
+constexpr const char* same_file_note = "mapgraft-edit: %s: skipped: the same file as %s";
 constexpr const char* output_lost = "mapgraft-edit: cannot write standard output: %s";
 
 // A map's line on standard output.

@@ -14,6 +14,7 @@
 #include "support/format_line.h"
 #include "support/output_stream.h"
 #include "support/replacement_file.h"
+#include "support/shell_quote.h"
 #include "support/standard_streams.h"
 #include "support/status.h"
 
@@ -35,11 +36,11 @@ int run(const command& c) {
     std::size_t first = 0;
     while (first < i && c.maps[first] != path && !(identities[i] && identities[first] == identities[i])) ++first;
     if (first < i) {
-      print_error_line(format_line(same_file_note, path.c_str(), c.maps[first].c_str()));
+      print_error_line(format_line(same_file_note, quoted_name(path).c_str(), quoted_name(c.maps[first]).c_str()));
       continue;
     }
     if (status s = edit_map(c, path, c.operations); !s.is_ok()) {
-      print_error_line(format_line(failure_line, path.c_str(), s.why().c_str()));
+      print_error_line(format_line(failure_line, quoted_name(path).c_str(), s.why().c_str()));
       ++failures;
     }
   }
