@@ -55,32 +55,23 @@ class map_report final : public report_sink {
   stdout_report out_;
 };
 
-// Counts what a dry run would write.
+// Counts what is written, and passes it on to `next` where there is one: a
+// dry run only counts.
 class counting_sink final : public byte_sink {
  public:
+  explicit counting_sink(byte_sink* next) : next_(next) {}
   status write(std::span<const std::uint8_t> bytes) override {
     total += bytes.size();
-    return status::ok();
+    return next_ != nullptr ? next_->write(bytes) : status::ok();
   }
   status copy(const file_source& source) override {
     total += source.length;
-    return status::ok();
-  }
-  std::uint64_t total = 0;
-};
-
-// Counts what it passes on.
-class counting_tee final : public byte_sink {
- public:
-  explicit counting_tee(byte_sink& next) : next_(next) {}
-  status write(std::span<const std::uint8_t> bytes) override {
-    total += bytes.size();
-    return next_.write(bytes);
+    return next_ != nullptr ? next_->copy(source) : status::ok();
   }
   std::uint64_t total = 0;
 
  private:
-  byte_sink& next_;
+  byte_sink* next_;
 };
 
 void print_line(const command& c, const std::string& line) {
@@ -161,24 +152,17 @@ status edit_map(const command& c, const std::string& path, std::span<const edit_
                             : c.output                 ? replacement_file::probe_new(c.output->c_str())
                                                        : replacement_file::probe(path.c_str());
     if (!writable.is_ok()) return write_failed(writable);
-    counting_sink count;
+  }
+  // Counted, and in a real run to standard output: a pipe cannot be read
+  // back, so what goes down it is what the writer gave.
+  if (c.dry_run || c.writes_standard_output()) {
+    standard_output_sink out;
+    counting_sink count(c.dry_run ? nullptr : &out);
     const status counted = level_write_to(image, count, report);
     report.flush();
     if (!counted.is_ok()) return write_failed(counted);
     print_changes();
     print_line(c, change_text(c, path, summary, count.total));
-    return status::ok();
-  }
-
-  // A pipe cannot be read back: what goes down it is what the writer gave.
-  if (c.writes_standard_output()) {
-    standard_output_sink out;
-    counting_tee tee(out);
-    const status written = level_write_to(image, tee, report);
-    report.flush();
-    if (!written.is_ok()) return write_failed(written);
-    print_changes();
-    print_line(c, change_text(c, path, summary, tee.total));
     return status::ok();
   }
 

@@ -13,6 +13,13 @@ bool is_control(std::string_view text, std::size_t at, std::size_t length) {
   return length == 2 && c == 0xC2 && static_cast<std::uint8_t>(text[at + 1]) <= 0x9F;
 }
 
+std::string wrapped(std::string_view name, char quote) {
+  std::string out(1, quote);
+  out += name;
+  out += quote;
+  return out;
+}
+
 void append_escape(std::string& out, std::uint8_t c) {
   switch (c) {
     case '\a': out += "\\a"; return;
@@ -48,7 +55,7 @@ std::string shell_escaped_name(std::string_view name) {
     plain = length != 0 && !is_control(name, i, length) && std::string_view("\"$`\\!").find(name[i]) == std::string_view::npos;
     i += length == 0 ? 1 : length;
   }
-  if (plain && name.find('\'') != std::string_view::npos) return "\"" + std::string(name) + "\"";
+  if (plain && name.find('\'') != std::string_view::npos) return wrapped(name, '"');
 
   std::string out;
   bool in_quotes = false, in_escapes = false;
@@ -74,5 +81,5 @@ std::string shell_escaped_name(std::string_view name) {
 std::string shown_name(std::string_view name) { return name_needs_escaping(name) ? shell_escaped_name(name) : std::string(name); }
 
 std::string quoted_name(std::string_view name) {
-  return name_needs_escaping(name) ? shell_escaped_name(name) : "'" + std::string(name) + "'";
+  return name_needs_escaping(name) ? shell_escaped_name(name) : wrapped(name, '\'');
 }
