@@ -422,7 +422,7 @@ TEST(EditProgram, StandardOutputCopiesAndTheBatchSummary) {
     options.stdout_terminal = c.terminal;
     const run_result r = run_editor(with_paths(c.args, folder), options);
     EXPECT_EQ(r.status, c.status);
-    EXPECT_EQ(c.terminal ? r.out : r.raw_out, replaced_words(c.out, folder));
+    EXPECT_EQ(c.out.starts_with("BM") ? r.raw_out : r.out, replaced_words(c.out, folder));
     // The system's reason after "cannot open: " is left unchecked.
     std::string err = r.err;
     if (const std::size_t at = err.find("cannot open: "); at != std::string::npos) err.erase(at + 13, err.find('\n', at) - at - 13);
