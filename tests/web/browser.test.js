@@ -178,11 +178,12 @@ test('a set, add, remove and tileset swap through the page download as mapgraft-
   await page.waitForSelector('button[aria-label="Remove chunk 1"]');
   await page.click('button[aria-label="Remove chunk 1"]');
   await statusIs('start.lvl', 'Chunk 1 removed.');
+  await page.waitForSelector(`${card('start.lvl')} tbody tr`);
+  await page.evaluate(() => window.scrollTo(0, 0));
+  await page.screenshot({path: path.join(root, 'docs/web.png')});
   await choose('button[aria-label="Swap the tileset of start.lvl for a bitmap"]', [inTemp('tiles.bmp')]);
   await statusIs('start.lvl', 'Tileset swapped.');
   await page.click('button[aria-label="Download start.lvl"]');
-  await page.waitForSelector(`${card('start.lvl')} tbody tr`);
-  await page.screenshot({path: path.join(root, 'docs/web.png')});
   const expected = inTemp('expected.lvl');
   assert.equal(run('mapgraft-edit', '-o', expected, '--set', 'TEAM=Blue', '--add', 'NOTE', path.join(root, 'examples/msg.txt'),
     '--remove', '1', '--tileset', inTemp('tiles.bmp'), start).status, 0);
