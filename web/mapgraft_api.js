@@ -15,7 +15,7 @@ function mapgraftApi(wasm) {
   const MAX_SIZE = 0xffffffff;
   const ATTR = 0x52545441; // the type "ATTR" as WebAssembly, little-endian, reads it
   // Out-parameters: two pointers or sizes, or one mg_chunk (type, data, size).
-  const scratch = wasm._malloc(16);
+  const scratch = wasm._malloc(16) >>> 0;
   const utf8 = new TextEncoder();
   const text = new TextDecoder();
 
@@ -38,7 +38,7 @@ function mapgraftApi(wasm) {
   // is appended so that text can be passed as a C string.
   function withBytes(bytes, use) {
     if (bytes.length >= MAX_SIZE) fail(NOMEM);
-    const pointer = wasm._malloc(bytes.length + 1);
+    const pointer = wasm._malloc(bytes.length + 1) >>> 0;
     if (pointer === 0) fail(NOMEM);
     try {
       wasm.HEAPU8.set(bytes, pointer);
@@ -100,7 +100,7 @@ function mapgraftApi(wasm) {
       return SHAPES[wasm._mg_map_shape(this.#live())];
     }
     get damage() {
-      const pointer = wasm._mg_map_damage(this.#live());
+      const pointer = wasm._mg_map_damage(this.#live()) >>> 0;
       return pointer === 0 ? null : wasm.UTF8ToString(pointer);
     }
     get chunkCount() {

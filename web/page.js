@@ -31,7 +31,12 @@ class MapCard {
     this.size = file.size;
     this.firstChunk = 0;
     this.status = element('p', {className: 'status', role: 'status'});
-    this.node = element('article', {}, element('h2', {textContent: file.name}), this.status);
+    this.heading = element('h2', {textContent: file.name});
+    this.close = button('Close', `Close ${file.name}`, () => {
+      if (this.summary) callWorker('close', [this.summary.handle]);
+      this.node.remove();
+    });
+    this.node = element('article', {}, this.heading, this.close, this.status);
     this.node.setAttribute('aria-label', file.name);
     document.getElementById('maps').append(this.node);
   }
@@ -68,8 +73,7 @@ class MapCard {
     const fields = element('fieldset', {disabled: this.locked},
       this.tilesetPart(), this.attrsPart(), this.chunksPart(), this.savePart());
     fields.setAttribute('aria-label', `Changes to ${this.name}`);
-    this.node.replaceChildren(
-      this.node.firstChild,
+    this.node.replaceChildren(this.heading, this.close,
       element('p', {className: 'facts', textContent:
         `${bytesText(this.size)}, ${summary.shape}, ${counted(summary.chunkCount, 'chunk')}, ` +
         `tile data ${bytesText(summary.tilesSize)}`}),
@@ -125,7 +129,7 @@ class MapCard {
       event.preventDefault();
       this.change('setAttr', [key.value, value.value], `${key.value} set.`);
     };
-    return element('section', {}, element('h3', {textContent: 'Attributes'}),
+    return element('section', {className: 'attributes'}, element('h3', {textContent: 'Attributes'}),
       rows.length ? element('table', {},
         element('thead', {}, element('tr', {}, ...['Key', 'Value', 'Change'].map((t) => element('th', {scope: 'col', textContent: t})))),
         element('tbody', {}, ...rows)) : element('p', {textContent: 'No attributes.'}),
@@ -186,11 +190,7 @@ class MapCard {
 
   savePart() {
     return element('section', {}, element('h3', {textContent: 'Save'}),
-      button(`Download ${this.name}`, `Download ${this.name}`, () => this.download()),
-      button('Close', `Close ${this.name}`, () => {
-        callWorker('close', [this.summary.handle]);
-        this.node.remove();
-      }));
+      button(`Download ${this.name}`, `Download ${this.name}`, () => this.download()));
   }
 
   async download() {
