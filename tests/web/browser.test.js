@@ -28,19 +28,15 @@ let page;
 function run(program, ...args) {
   return spawnSync(path.join(programs, program), args, {encoding: 'latin1', maxBuffer: 1 << 26});
 }
-// A file input of the test's own, for handing files to the API under test.
-async function pageBytes(file) {
-  const input = await page.evaluateHandle(() => document.body.appendChild(Object.assign(document.createElement('input'), {type: 'file', hidden: true})));
+// Runs fn(mg, bytes of file) in the page; the file comes through a file input of the test's own.
+async function inPage(file, fn) {
+  const input = await page.evaluateHandle(() => document.body.appendChild(Object.assign(document.createElement('input'), {type: 'file'})));
   await input.uploadFile(file);
-  return input;
-}
-async function inPage(file, fn, ...args) {
-  const input = await pageBytes(file);
-  return page.evaluate(async (input, source, ...args) => {
+  return page.evaluate(async (input, source) => {
     const bytes = new Uint8Array(await input.files[0].arrayBuffer());
     input.remove();
-    return (0, eval)(source)(await createMapgraft(), bytes, ...args);
-  }, input, fn.toString(), ...args);
+    return (0, eval)(source)(await createMapgraft(), bytes);
+  }, input, fn.toString());
 }
 async function choose(control, files) {
   const [chooser] = await Promise.all([page.waitForFileChooser(), page.click(control)]);
@@ -68,9 +64,10 @@ after(async () => {
   fs.rmSync(temp, {recursive: true, force: true});
 });
 
-test('the site stays under 500 KB', () => {
+test('the site stays under 500 KB, and shows the version the programs print', async () => {
   const total = fs.readdirSync(site).reduce((sum, name) => sum + fs.statSync(path.join(site, name)).size, 0);
   assert.ok(total < 500 * 1024, `${total} bytes`);
+  assert.ok(run('mapgraft-edit', '--version').stdout.includes(` ${await page.$eval('#version', (node) => node.textContent)}\n`));
 });
 
 test('the API reads each map as mapgraft-inspect --json does, and writes what mapgraft-edit -o writes', async () => {
