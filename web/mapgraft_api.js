@@ -166,13 +166,21 @@ function mapgraftApi(wasm) {
       withBytes(bitmap, (bitmapPointer, size) => check(wasm._mg_map_set_tileset(pointer, bitmapPointer, size)));
     }
     write() {
-      check(wasm._mgweb_write(this.#live(), scratch, scratch + 4));
-      const pointer = word(0);
+      const pointer = this.#live();
+      check(wasm._mg_map_written_size(pointer, scratch));
+      let bytes;
       try {
-        return copyOut(pointer, word(4));
-      } finally {
-        wasm._free(pointer);
+        bytes = new Uint8Array(word(0) + word(4) * 2 ** 32);
+      } catch {
+        fail(NOMEM);
       }
+      wasm.mgwebOutput = {bytes, at: 0};
+      try {
+        check(wasm._mgweb_write(pointer));
+      } finally {
+        wasm.mgwebOutput = null;
+      }
+      return bytes;
     }
     free() {
       wasm._mg_map_free(this.#live());

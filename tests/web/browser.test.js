@@ -140,7 +140,7 @@ test('the API keeps its contract', async () => {
       [() => gone.free(), 'MG_ERR_ARGUMENT'],
       [() => map.setAttr('ZONE', 'Main') ?? map.attrs.get('ZONE'), 'Main'],
       [() => map.addChunk(map.chunk(0).type, 'x') ?? map.chunk(map.chunkCount - 1).type === map.chunk(0).type, true],
-      [() => mg.read(new Uint8Array(2 ** 31)), 'MG_ERR_NOMEM'],
+      [() => mg.read(new Uint8Array(2 ** 31 - 4)), 'MG_ERR_NOMEM'],
     ];
     return cases.map(([action, expected]) => {
       try {
@@ -203,7 +203,7 @@ test('a damaged map and a non-map are shown with their messages', async () => {
   assert.equal(await editable(), true);
 });
 
-test('a 32 MiB map of 4 million empty chunks opens within 5 s, on the page and through the API', async () => {
+test('a 32 MiB map of 4 million empty chunks opens within 5 s, on the page and through the API', async (t) => {
   const count = 4000000;
   const bitmap = Buffer.from(run('mapgraft-inspect', '--tileset', inTemp('start.lvl')).stdout, 'latin1');
   const padded = (bitmap.length + 3) & ~3;
@@ -228,6 +228,7 @@ test('a 32 MiB map of 4 million empty chunks opens within 5 s, on the page and t
     return result;
   });
   assert.equal(chunks, count);
+  t.diagnostic(`page ${pageTime} ms, API ${Math.round(apiTime)} ms`);
   assert.ok(pageTime <= 5000 && apiTime <= 5000, `page ${pageTime} ms, API ${apiTime} ms`);
 });
 
