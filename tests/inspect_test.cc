@@ -395,7 +395,7 @@ TEST(Inspect, ManyMapsValuesKeysAndTerminals) {
   const std::string a = folder.path("a.lvl"), b = folder.path("b.lvl"), n = folder.path("n.lvl"), out = folder.path("out");
   const bytes logo = {0x00, 0x1B, 'L', 0xFF};
   const bytes map_a = extended_map(bitmap(60),
-                                   {{"ATTR", text_bytes("NAME=Arena")}, {"ATTR", text_bytes("ZONE=x\x1b" "y")},
+                                   {{"ATTR", text_bytes("NAME=Arena")}, {"ATTR", text_bytes(std::string("ZONE=x\x1b\0y", 9))},
                                     {"ATTR", text_bytes("NAME=Other")}, {"LOGO", logo}, {"ATTR", text_bytes("NOKEY")}},
                                    tile_entries(1));
   write_file(a, map_a);
@@ -417,10 +417,10 @@ TEST(Inspect, ManyMapsValuesKeysAndTerminals) {
       {{b, n, "--", b}, false, 1, "==> " + b + " <==\n" + report_b + "\n==> " + n + " <==\n\n==> " + b + " <==\n" + report_b,
        "mapgraft-inspect: '" + n + "' is not a tarvex map file\n"},
       {{"--get", "NAME", a}, false, 0, "Arena\n", ""},
-      {{"--get", "ZONE", a}, false, 0, "x\x1b" "y\n", ""},
-      {{"--get", "ZONE", a}, true, 0, "x?y\r\n", ""},
+      {{"--get", "ZONE", a}, false, 0, std::string("x\x1b\0y\n", 5), ""},
+      {{"--get", "ZONE", a}, true, 0, "x??y\r\n", ""},
       {{a, "--get=NAME", b}, false, 1, a + ": Arena\n", ""},
-      {{"--get", "ZONE", a, a}, false, 0, a + ": x?y\n" + a + ": x?y\n", ""},
+      {{"--get", "ZONE", a, a}, false, 0, a + ": x??y\n" + a + ": x??y\n", ""},
       {{"--keys", a}, false, 0, "NAME\nZONE\n", ""},
       {{a, "--keys", b}, false, 0, a + ": NAME\n" + a + ": ZONE\n", ""},
       {{a, "0"}, true, 0, "NAME=Arena", ""},

@@ -207,21 +207,18 @@ int list_json(const std::vector<std::string>& paths) {
 // A key or a value that could forge a line, or drive a terminal, has its
 // control bytes shown as '?'.
 std::string shown_text(std::string_view text, bool sanitized) {
-  std::string out(text);
-  if (!sanitized) return out;
-  out.clear();
-  printable_pieces(reinterpret_cast<const std::uint8_t*>(text.data()), text.size(),
-                   [&out](std::string_view piece) { out += piece; });
-  // printable_pieces stops at a zero byte, which is a control byte too.
-  for (std::size_t zero = text.find('\0'); zero != std::string_view::npos; zero = text.find('\0', zero + 1)) {
+  if (!sanitized) return std::string(text);
+  std::string out;
+  // printable_pieces ends at a zero byte, a control byte like the others here.
+  for (std::size_t start = 0;;) {
+    const std::size_t zero = text.find('\0', start);
+    const std::string_view part = text.substr(start, zero == std::string_view::npos ? zero : zero - start);
+    printable_pieces(reinterpret_cast<const std::uint8_t*>(part.data()), part.size(),
+                     [&out](std::string_view piece) { out += piece; });
+    if (zero == std::string_view::npos) return out;
     out += '?';
-    std::string rest;
-    const std::string_view after = text.substr(zero + 1, text.find('\0', zero + 1) - zero - 1);
-    printable_pieces(reinterpret_cast<const std::uint8_t*>(after.data()), after.size(),
-                     [&rest](std::string_view piece) { rest += piece; });
-    out += rest;
+    start = zero + 1;
   }
-  return out;
 }
 
 // --get and --keys: one line a value or key, after "MAP: " with several maps.
