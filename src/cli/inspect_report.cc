@@ -47,10 +47,13 @@ void put_file_fields(std::string_view path) {
   put_field("file", true);
   put_string(path);
   put_field("file_bytes");
-  if (json_text_is_exact(path))
+  if (json_text_is_exact(path)) {
     put("null");
-  else
-    put("\"" + base64_text(path) + "\"");
+    return;
+  }
+  put("\"");
+  put(base64_text(path));
+  put("\"");
 }
 
 std::string json_string_text(std::string_view text) {
