@@ -115,6 +115,9 @@ else()
   # Computed from the shared libraries each package's files use, by
   # dpkg-shlibdeps (dpkg-dev).
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  # And the shlibs file of the library's package, for those built against it.
+  set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+  set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
   # One package for the programs, their pages and documents; one for each
   # other component.
   set(CPACK_DEB_COMPONENT_INSTALL ON)
