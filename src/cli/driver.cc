@@ -6,7 +6,7 @@
 #include <string>
 #include <system_error>
 
-#include "cli/mapped_file.h"
+#include "support/mapped_file.h"
 #include "level/level_image.h"
 #include "level/level_insert.h"
 #include "level/level_reader.h"

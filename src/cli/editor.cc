@@ -18,7 +18,7 @@
 
 #include "cli/command_line.h"
 #include "support/file_identity.h"
-#include "cli/mapped_file.h"
+#include "support/mapped_file.h"
 #include "level/level_edit.h"
 #include "level/level_writer.h"
 #include "level/level_image.h"

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "cli/mapped_file.h"
+#include "support/mapped_file.h"
 #include "support/memory.h"
 
 // The file is copied and closed at once, so that it can be replaced
