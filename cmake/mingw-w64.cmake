@@ -5,6 +5,9 @@ set(CMAKE_SYSTEM_NAME Windows)
 # Either thread model builds the tool; Debian installs both.
 find_program(CMAKE_CXX_COMPILER NAMES ${MAPGRAFT_MINGW_TRIPLE}-g++-posix ${MAPGRAFT_MINGW_TRIPLE}-g++-win32
              ${MAPGRAFT_MINGW_TRIPLE}-g++ REQUIRED)
+# C: the library's pkg-config file is made for C programs.
+find_program(CMAKE_C_COMPILER NAMES ${MAPGRAFT_MINGW_TRIPLE}-gcc-posix ${MAPGRAFT_MINGW_TRIPLE}-gcc-win32
+             ${MAPGRAFT_MINGW_TRIPLE}-gcc REQUIRED)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${MAPGRAFT_MINGW_TRIPLE})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
