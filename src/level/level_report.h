@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "support/format_line.h"
+
 struct level_image;
 struct chunk_record;
 
@@ -137,19 +139,3 @@ void printable_pieces(const std::uint8_t* bytes, std::size_t length, Piece&& pie
 }
 
 std::string printable_text(const std::uint8_t* bytes, std::size_t max_length);
-
-// printf into a string, for the rare lines.
-std::string format_line(const char* format, ...)
-#if defined(__GNUC__)
-    __attribute__((format(printf, 1, 2)))
-#endif
-    ;
-
-// Prints every line on standard output, buffered until the stage is done.
-class stdout_report final : public report_sink {
- public:
-  void report(report_kind kind, std::string_view line) override;
-  void chunk(const chunk_found& found) override;
-  void chunk_written(const chunk_record* record) override;
-  void flush() override;
-};

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "level/level_edit.h"
+#include "support/status.h"
+
+// The command line, understood.
+struct command {
+  std::vector<edit_operation> operations;
+  std::vector<std::optional<std::string>> files;  // each operation's FILE
+  std::vector<std::string> maps;
+  std::optional<std::string> output;
+  bool dry_run = false;
+  bool force = false;
+  bool verbose = false;
+  bool quiet = false;
+  bool help = false;
+  bool version = false;
+  bool reads_standard_input = false;
+
+  bool has_index_operations() const {
+    return std::any_of(operations.begin(), operations.end(), [](const edit_operation& op) {
+      return op.what == edit_operation::kind::remove || op.what == edit_operation::kind::replace;
+    });
+  }
+};
+
+// Reads mapgraft-edit's arguments, without the program's name, into `c`.
+status edit_command_parse(const std::vector<std::string>& arguments, command& c);

@@ -1,0 +1,163 @@
+#include "cli/edit_one_map.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include "cli/edit_texts.h"
+#include "cli/stdout_report.h"
+#include "level/level_edit.h"
+#include "level/level_image.h"
+#include "level/level_reader.h"
+#include "level/level_report.h"
+#include "level/level_writer.h"
+#include "support/edit_target.h"
+#include "support/output_stream.h"
+#include "support/replacement_file.h"
+
+namespace {
+
+status refused(const char* format, const std::string& text) { return status::failure(format_line(format, text.c_str())); }
+
+// The reader's and the writer's lines, printed with --verbose. Damage is
+// noted either way: the first found is the reason a map fails.
+class map_report final : public report_sink {
+ public:
+  explicit map_report(bool verbose) : verbose_(verbose) {}
+
+  void report(report_kind kind, std::string_view line) override {
+    if (kind == report_kind::overflow && damage_reason.empty()) damage_reason = line;
+    if (verbose_) out_.report(kind, line);
+  }
+  void metadata(const metadata_found& found) override {
+    if (verbose_) out_.metadata(found);
+  }
+  void chunk(const chunk_found& found) override {
+    if (verbose_) out_.chunk(found);
+  }
+  void damage(const damage_found& found) override {
+    if (!damage_reason.empty()) return;
+    damage_reason = damage_line(found).view();
+  }
+  void chunk_written(const chunk_record* record) override {
+    if (verbose_) out_.chunk_written(record);
+  }
+  void flush() override {
+    if (verbose_) out_.flush();
+  }
+
+  std::string damage_reason;
+
+ private:
+  bool verbose_;
+  stdout_report out_;
+};
+
+// Counts what a dry run would write.
+class counting_sink final : public byte_sink {
+ public:
+  status write(std::span<const std::uint8_t> bytes) override {
+    total += bytes.size();
+    return status::ok();
+  }
+  status copy(const file_source& source) override {
+    total += source.length;
+    return status::ok();
+  }
+  std::uint64_t total = 0;
+};
+
+void print_line(const command& c, const std::string& line) {
+  if (c.quiet) return;
+  output_stream& out = standard_output();
+  out.write(line);
+  out.put('\n');
+  out.flush();
+}
+
+std::string change_text(const command& c, const std::string& path, const edit_summary& summary, std::uint64_t bytes) {
+  return format_line(changed_line, path.c_str(), static_cast<long long>(summary.removed), static_cast<long long>(summary.added),
+                     static_cast<long long>(summary.replaced), summary.tileset_replaced ? tileset_part : "",
+                     static_cast<long long>(summary.chunks), static_cast<unsigned long long>(bytes),
+                     c.dry_run ? would_be_written_part : written_part,
+                     c.output ? format_line(output_part, c.output->c_str()).c_str() : "");
+}
+
+}  // namespace
+
+status edit_map(const command& c, const std::string& path, std::span<const edit_operation> operations) {
+  // Held until the new map is in place: another edit of the map waits.
+  edit_target input;
+  const auto waiting = [&path] { print_error_line(format_line(waiting_line, path.c_str())); };
+  if (status s = input.open(path.c_str(), waiting); !s.is_ok())
+    return s.why() == edit_in_progress_text ? refused(cannot_write, s.why()) : refused(cannot_open, s.why());
+  if (input.changed_while_waiting() && c.has_index_operations()) return status::failure(changed_while_waiting);
+
+  level_image_owner level;
+  level_image& image = level.image;
+  map_report report(c.verbose);
+  const read_result read = level_read(image, input.bytes(), report);
+  report.flush();
+  if (read == read_result::rejected) return status::failure(not_a_map);
+  if (!c.force && !report.damage_reason.empty()) return refused(damaged_map, report.damage_reason);
+  if (!c.force && image.shape == level_shape::plain && input.bytes().size() % 4 != 0)
+    return status::failure(format_line(unlike_a_map, static_cast<long long>(input.bytes().size())));
+
+  // With -o the result is written whatever it is, and the map's bytes are
+  // not needed again.
+  if (c.output) input.release_bytes();
+  edit_summary summary;
+  if (status s = level_apply_edits(image, operations, summary); !s.is_ok()) return s;
+
+  if (!c.output) {
+    const std::span<const std::uint8_t> old = input.bytes();
+    bool same = false;
+    const block_reader read_old = [old](std::uint64_t offset, std::span<std::uint8_t> out) {
+      std::memcpy(out.data(), old.data() + offset, out.size());
+      return status::ok();
+    };
+    if (status s = level_compare_written(image, read_old, old.size(), same); !s.is_ok()) return refused(cannot_write, s.why());
+    if (same) {
+      print_line(c, format_line(c.dry_run ? would_be_unchanged_line : unchanged_line, path.c_str()));
+      return status::ok();
+    }
+  }
+  input.release_bytes();
+
+  const auto write_failed = [&](const status& s) {
+    return c.output ? status::failure(format_line(cannot_write_output, c.output->c_str(), s.why().c_str()))
+                    : refused(cannot_write, s.why());
+  };
+  if (c.dry_run) {
+    if (status s = c.output ? replacement_file::probe_new(c.output->c_str()) : replacement_file::probe(path.c_str()); !s.is_ok())
+      return write_failed(s);
+    counting_sink count;
+    const status counted = level_write_to(image, count, report);
+    report.flush();
+    if (!counted.is_ok()) return write_failed(counted);
+    print_line(c, change_text(c, path, summary, count.total));
+    return status::ok();
+  }
+
+  replacement_file file;
+  if (status s = c.output ? file.begin_new(c.output->c_str(), path.c_str()) : file.begin(input); !s.is_ok())
+    return write_failed(s);
+  const status written = level_write_to(image, file, report);
+  report.flush();
+  if (!written.is_ok()) return write_failed(written);
+
+  // What is about to replace the map is read back and compared with what
+  // was meant, block by block.
+  std::uint64_t length = 0;
+  bool same = false;
+  status verified = file.written_length(length);
+  if (verified.is_ok())
+    verified = level_compare_written(
+        image, [&file](std::uint64_t offset, std::span<std::uint8_t> out) { return file.read_back(offset, out); }, length, same);
+  if (!verified.is_ok()) return refused(verification_failed_because, verified.why());
+  if (!same) return status::failure(verification_failed);
+
+  if (status s = file.commit(); !s.is_ok()) return write_failed(s);
+  print_line(c, change_text(c, path, summary, length));
+  for (const std::string& line : file.warnings()) print_error_line("mapgraft-edit: warning: " + line);
+  return status::ok();
+}

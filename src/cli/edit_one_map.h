@@ -1,0 +1,11 @@
+#pragma once
+
+#include <span>
+#include <string>
+
+#include "cli/edit_command.h"
+#include "level/level_edit.h"
+#include "support/status.h"
+
+// Edits one map; on failure returns the reason, and the map is as it was.
+status edit_map(const command& c, const std::string& path, std::span<const edit_operation> operations);

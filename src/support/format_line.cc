@@ -1,0 +1,17 @@
+#include "support/format_line.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+std::string format_line(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list again;
+  va_copy(again, args);
+  const int length = std::vsnprintf(nullptr, 0, format, args);
+  va_end(args);
+  std::string line(length > 0 ? static_cast<std::size_t>(length) : 0, '\0');
+  if (length > 0) std::vsnprintf(line.data(), line.size() + 1, format, again);
+  va_end(again);
+  return line;
+}

@@ -1,0 +1,92 @@
+#include "support/pending_temp.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstring>
+
+
+namespace {
+
+char pending_temp[PATH_MAX + 1];
+volatile sig_atomic_t pending_armed = 0;
+
+// The signals whose default action ends the process, bar those that the
+// sanitizers and profilers handle (SEGV, BUS, FPE, ILL, ABRT, PROF) and
+// SIGPIPE, which the programs ignore from the start.
+constexpr int cleanup_signals[] = {
+    SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGUSR1, SIGUSR2, SIGALRM,
+#ifdef SIGVTALRM
+    SIGVTALRM,
+#endif
+#ifdef SIGXCPU
+    SIGXCPU,
+#endif
+#ifdef SIGXFSZ
+    SIGXFSZ,
+#endif
+#ifdef SIGPOLL
+    SIGPOLL,
+#endif
+#ifdef SIGPWR
+    SIGPWR,
+#endif
+};
+
+sigset_t cleanup_set() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int sig : cleanup_signals) sigaddset(&set, sig);
+  return set;
+}
+
+// Dies by the same signal once the file is gone, so the parent sees why.
+extern "C" void remove_pending_temp(int sig) {
+  if (pending_armed) unlink(pending_temp);
+  signal(sig, SIG_DFL);
+  raise(sig);
+}
+
+void install_cleanup_handlers() {
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  for (int sig : cleanup_signals) {
+    struct sigaction old {};
+    sigaction(sig, nullptr, &old);
+    if (old.sa_handler == SIG_IGN) continue;  // e.g. started under nohup
+    struct sigaction action {};
+    action.sa_handler = remove_pending_temp;
+    action.sa_mask = cleanup_set();
+    sigaction(sig, &action, nullptr);
+  }
+}
+
+}  // namespace
+
+pending_temp_guard::pending_temp_guard() {
+  const sigset_t set = cleanup_set();
+  sigprocmask(SIG_BLOCK, &set, &saved_);
+}
+
+pending_temp_guard::~pending_temp_guard() { sigprocmask(SIG_SETMASK, &saved_, nullptr); }
+
+void pending_temp_arm(const char* path) {
+  install_cleanup_handlers();
+  pending_temp_guard blocked;
+  std::strncpy(pending_temp, path, PATH_MAX);
+  pending_temp[PATH_MAX] = '\0';
+  pending_armed = 1;
+}
+
+void pending_temp_disarm() {
+  pending_temp_guard blocked;
+  pending_armed = 0;
+}
+
+void pending_temp_remove() {
+  pending_temp_guard blocked;
+  if (pending_armed) unlink(pending_temp);
+  pending_armed = 0;
+}

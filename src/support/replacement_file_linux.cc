@@ -1,0 +1,207 @@
+#include "support/replacement_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+
+#include "support/edit_target.h"
+#include "support/file_attributes.h"
+#include "support/file_io.h"
+#include "support/format_line.h"
+#include "support/pending_temp.h"
+
+namespace {
+
+status failure(int error) { return status::failure(system_error_text(error), error); }
+
+// The temporary file's path. The target's own name may take all that the
+// file system allows, so the temporary name is cut short where needed, at a
+// whole UTF-8 character.
+std::string temp_path(const std::string& folder, const std::string& name) {
+  static constexpr char suffix[] = ".mapgraft-XXXXXX";
+  constexpr std::size_t suffix_length = sizeof suffix - 1;
+  long name_max = pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+  if (name_max <= 0) name_max = 255;
+  std::size_t keep = name.size();
+  const auto fits = static_cast<std::size_t>(name_max);
+  keep = fits > 1 + suffix_length ? std::min(keep, fits - 1 - suffix_length) : 0;
+  const std::size_t fixed = folder.size() + 1 + suffix_length;
+  keep = fixed < PATH_MAX ? std::min(keep, PATH_MAX - 1 - fixed) : 0;
+  while (keep > 0 && keep < name.size() && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
+  return folder + "." + name.substr(0, keep) + suffix;
+}
+
+mode_t new_file_mode() {
+  const mode_t mask = umask(0);
+  umask(mask);
+  return 0666 & ~mask;
+}
+
+// Where the file system cannot rename without replacing, a hard link cannot
+// replace either.
+int place_new(const char* temp, const char* path) {
+#ifdef RENAME_NOREPLACE
+  if (renameat2(AT_FDCWD, temp, AT_FDCWD, path, RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP && errno != EOPNOTSUPP) return errno;
+#endif
+  if (link(temp, path) != 0) return errno;
+  unlink(temp);
+  return 0;
+}
+
+}  // namespace
+
+std::string system_error_text(int error) { return std::strerror(error); }
+
+replacement_file::~replacement_file() { discard(); }
+
+void replacement_file::temp_created() {
+  if (watch_)
+    watch_(temp_, true);
+  else
+    pending_temp_arm(temp_.c_str());
+}
+
+void replacement_file::temp_gone() {
+  if (watch_)
+    watch_(temp_, false);
+  else
+    pending_temp_disarm();
+  temp_.clear();
+}
+
+void replacement_file::discard() {
+  if (handle_ >= 0) close(static_cast<int>(handle_));
+  handle_ = -1;
+  if (!temp_.empty()) {
+    std::optional<pending_temp_guard> blocked;
+    if (!watch_) blocked.emplace();
+    unlink(temp_.c_str());
+    temp_gone();
+  }
+}
+
+status replacement_file::begin(const edit_target& target) {
+  discard();
+  warnings_.clear();
+  source_ = &target;
+  shown_ = target.path();
+  target_ = target.file_path();
+  if (!S_ISREG(target.facts().mode)) return status::failure("not a regular file");
+  // Opening without truncating proves the target may be written, which a
+  // rename into a writable folder would not.
+  const int probe = open(target_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+  if (probe < 0) return failure(errno);
+  close(probe);
+  const std::size_t slash = target_.rfind('/');
+  return create_temp(target_.substr(0, slash + 1), target_.substr(slash + 1));
+}
+
+status replacement_file::begin_new(const char* path, const char* like) {
+  discard();
+  warnings_.clear();
+  source_ = nullptr;
+  shown_ = target_ = path;
+  new_mode_ = new_file_mode();
+  struct stat info {};
+  if (like != nullptr) {
+    if (stat(like, &info) != 0) return failure(errno);
+    new_mode_ = info.st_mode & 07777;
+  }
+  // Known at commit for certain; told here, before the whole file is written.
+  if (lstat(path, &info) == 0) return failure(EEXIST);
+  const std::size_t slash = target_.rfind('/');
+  if (slash == std::string::npos) return create_temp("", target_);
+  return create_temp(target_.substr(0, slash + 1), target_.substr(slash + 1));
+}
+
+status replacement_file::create_temp(const std::string& folder, const std::string& name) {
+  std::string temp = temp_path(folder, name);
+  if (temp.size() > PATH_MAX) return failure(ENAMETOOLONG);
+  std::optional<pending_temp_guard> blocked;
+  if (!watch_) blocked.emplace();
+  const int fd = mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) return failure(errno);
+  handle_ = fd;
+  temp_ = temp;
+  temp_created();
+  return status::ok();
+}
+
+status replacement_file::write(std::span<const std::uint8_t> bytes) {
+  const int fd = static_cast<int>(handle_);
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      const int error = errno;
+      discard();
+      return failure(error);
+    }
+    bytes = bytes.subspan(static_cast<std::size_t>(written));
+  }
+  return status::ok();
+}
+
+
+status replacement_file::commit() {
+  const int fd = static_cast<int>(handle_);
+  int error = 0;
+  if (source_ != nullptr) {
+    file_attributes_keep(static_cast<int>(source_->handle()), fd, source_->facts(), shown_, warnings_);
+  } else if (fchmod(fd, new_mode_) != 0) {
+    error = errno;
+  } else if (struct stat now {}; fstat(fd, &now) == 0 && (now.st_mode & 07777) != new_mode_) {
+    // The set-group-ID bit of a group the user is not in does not stay.
+    warnings_.push_back(format_line("'%s' has mode %04o, not %04o", shown_.c_str(), static_cast<unsigned>(now.st_mode & 07777),
+                             static_cast<unsigned>(new_mode_)));
+  }
+  if (error == 0 && fsync(fd) != 0) error = errno;
+  handle_ = -1;
+  if (close(fd) != 0 && error == 0) error = errno;
+  if (error == 0) {
+    if (source_ != nullptr)
+      error = rename(temp_.c_str(), target_.c_str()) == 0 ? 0 : errno;
+    else
+      error = place_new(temp_.c_str(), target_.c_str());
+  }
+  if (error != 0) {
+    warnings_.clear();
+    discard();
+    return failure(error);
+  }
+  {
+    std::optional<pending_temp_guard> blocked;
+    if (!watch_) blocked.emplace();
+    temp_gone();
+  }
+  // The rename itself is only durable once the folder is flushed; the file
+  // is in place either way, so a failure here changes nothing.
+  const std::size_t slash = target_.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : target_.substr(0, slash + 1);
+  const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    fsync(dir);
+    close(dir);
+  }
+  return status::ok();
+}
+
+status replacement_file::read_back(std::uint64_t offset, std::span<std::uint8_t> out) {
+  if (handle_ < 0) return failure(EBADF);
+  return file_read_at(handle_, offset, out);
+}
+
+status replacement_file::written_length(std::uint64_t& length) {
+  struct stat info {};
+  if (handle_ < 0 || fstat(static_cast<int>(handle_), &info) != 0) return failure(handle_ < 0 ? EBADF : errno);
+  length = static_cast<std::uint64_t>(info.st_size);
+  return status::ok();
+}
