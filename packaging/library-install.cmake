@@ -16,39 +16,7 @@ install(TARGETS mapgraft_shared EXPORT mapgraft-targets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 
-# mapgraft_static as built holds only the C layer and links the layers below
-# it as archives of their own. The installed libmapgraft.a carries them all,
-# so that -lmapgraft is the whole library.
-function(mapgraft_archives_below target out)
-  set(found)
-  get_target_property(links ${target} LINK_LIBRARIES)
-  foreach(link IN LISTS links)
-    if(TARGET ${link})
-      get_target_property(type ${link} TYPE)
-      if(type STREQUAL STATIC_LIBRARY)
-        mapgraft_archives_below(${link} below)
-        list(APPEND found ${link} ${below})
-      endif()
-    endif()
-  endforeach()
-  list(REMOVE_DUPLICATES found)
-  set(${out} ${found} PARENT_SCOPE)
-endfunction()
-mapgraft_archives_below(mapgraft_static mapgraft_below)
-set(mapgraft_archive ${PROJECT_BINARY_DIR}/whole/${CMAKE_STATIC_LIBRARY_PREFIX}mapgraft${CMAKE_STATIC_LIBRARY_SUFFIX})
-set(mapgraft_archive_script "create ${mapgraft_archive}\naddlib $<TARGET_FILE:mapgraft_static>\n")
-foreach(archive IN LISTS mapgraft_below)
-  string(APPEND mapgraft_archive_script "addlib $<TARGET_FILE:${archive}>\n")
-endforeach()
-file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/whole/mapgraft.mri CONTENT "${mapgraft_archive_script}save\nend\n")
-add_custom_command(OUTPUT ${mapgraft_archive}
-  COMMAND ${CMAKE_COMMAND} -E rm -f ${mapgraft_archive}
-  COMMAND ${CMAKE_COMMAND} -DAR=${CMAKE_AR} -DSCRIPT=${PROJECT_BINARY_DIR}/whole/mapgraft.mri
-    -P ${PROJECT_SOURCE_DIR}/packaging/merge-archives.cmake
-  DEPENDS mapgraft_static ${mapgraft_below} ${PROJECT_BINARY_DIR}/whole/mapgraft.mri
-  VERBATIM)
-add_custom_target(mapgraft_whole_archive ALL DEPENDS ${mapgraft_archive})
-install(FILES ${mapgraft_archive} DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development)
+install(TARGETS mapgraft_static ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development)
 install(FILES include/mapgraft.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development)
 if(NOT WIN32)
   install(FILES man/mapgraft.3 DESTINATION ${CMAKE_INSTALL_MANDIR}/man3 COMPONENT development)
