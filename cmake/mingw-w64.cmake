@@ -15,5 +15,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# No MinGW runtime DLLs to ship: the .exe needs only what Windows itself has.
+# No MinGW runtime DLLs to ship: the .exe and libmapgraft's DLL need only what
+# Windows itself has (without -static the DLL would load libwinpthread-1.dll).
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
