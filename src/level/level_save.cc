@@ -43,7 +43,7 @@ class written_check final : public byte_sink {
   status write(std::span<const std::uint8_t> bytes) override {
     while (!bytes.empty()) {
       const std::size_t part = std::min<std::size_t>(bytes.size(), block_size);
-      if (status s = file_.read_back(offset_, {theirs_.bytes, part}); !s.is_ok()) return differ();
+      if (status s = file_.read_back(offset_, {theirs_.bytes, part}); !s.is_ok()) return s;
       if (std::memcmp(theirs_.bytes, bytes.data(), part) != 0) return differ();
       offset_ += part;
       bytes = bytes.subspan(part);
@@ -60,7 +60,7 @@ class written_check final : public byte_sink {
       const std::uint64_t at = index * block_size;
       const std::size_t part = static_cast<std::size_t>(std::min<std::uint64_t>(block_size, source.length - at));
       if (status s = file_read_at(source.file, at, {ours_.bytes, part}); !s.is_ok()) return s;
-      if (status s = file_.read_back(offset_ + at, {theirs_.bytes, part}); !s.is_ok()) return differ();
+      if (status s = file_.read_back(offset_ + at, {theirs_.bytes, part}); !s.is_ok()) return s;
       if (std::memcmp(theirs_.bytes, ours_.bytes, part) != 0) return differ();
       next = index + step;
       if (next >= blocks && index + 1 < blocks) next = blocks - 1;
@@ -95,17 +95,17 @@ status failed(save_outcome& outcome, save_outcome::failure why, status s) {
 status level_save(const level_image& image, const save_plan& plan, report_sink& report, save_outcome& outcome) {
   using failure = save_outcome::failure;
   outcome = save_outcome{};
+  if (plan.check_only)
+    if (status s = plan.create ? replacement_file::probe_new(plan.path) : replacement_file::probe(plan.path); !s.is_ok())
+      return failed(outcome, failure::system, s);
   // The sizes are refused before anything is opened for writing.
   counting_sink count;
   null_report quiet;
   if (status s = level_write_to(image, count, quiet); !s.is_ok()) return failed(outcome, failure::too_large, s);
   outcome.length = count.total;
-
   if (plan.check_only) {
-    status s = plan.create ? replacement_file::probe_new(plan.path) : replacement_file::probe(plan.path);
-    if (!s.is_ok()) return failed(outcome, failure::system, s);
     // The writer's lines, as a write would print them.
-    s = level_write_to(image, count, report);
+    const status s = level_write_to(image, count, report);
     report.flush();
     return s;
   }
