@@ -67,9 +67,9 @@ std::optional<std::uint64_t> parse_index(const char* text) {
 // The inspector copies nothing but the tileset: the chunks the sink is shown
 // lie in `input`, which stays open with them.
 status read_map(const char* path, mapped_file_ptr& input, level_image& image, report_sink& report) {
-  std::string why;
+  status why = status::ok();
   input.reset(mapped_file_open(path, why));
-  if (!input) return status::failure(format_line("cannot open '%s': %s", path, why.c_str()));
+  if (!input) return status::failure(format_line("cannot open '%s': %s", path, why.why().c_str()));
   if (level_read(image, mapped_file_bytes(input.get()), report, read_copies::tileset_only) == read_result::rejected)
     return status::failure(format_line("'%s' is not a tarvex map file", path));
   return status::ok();
