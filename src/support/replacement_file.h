@@ -6,29 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "support/byte_sink.h"
 #include "support/file_io.h"
 #include "support/status.h"
-
-// Where the bytes of a rewritten file go.
-class byte_sink {
- public:
-  virtual ~byte_sink() = default;
-  virtual status write(std::span<const std::uint8_t> bytes) = 0;
-  // Appends the whole of `source`. By default its bytes are read through a
-  // bounded buffer and written; a sink that can copy from file to file
-  // without them passing through memory does that instead.
-  virtual status copy(const file_source& source);
-};
-
-// Collects the bytes in memory.
-class memory_sink final : public byte_sink {
- public:
-  status write(std::span<const std::uint8_t> bytes) override {
-    this->bytes.insert(this->bytes.end(), bytes.begin(), bytes.end());
-    return status::ok();
-  }
-  std::vector<std::uint8_t> bytes;
-};
 
 class edit_target;
 
