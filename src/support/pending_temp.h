@@ -3,7 +3,7 @@
 #include <signal.h>
 
 // The one temporary file that may exist at any time, so that a signal that
-// ends the process, or a fatal error, removes it first. Arming installs the
+// ends the process removes it first. Arming installs the
 // handlers once; they leave alone a signal the process was started ignoring
 // (nohup).
 void pending_temp_arm(const char* path);
