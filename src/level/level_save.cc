@@ -4,6 +4,10 @@
 #include <cerrno>
 #include <cstring>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "level/level_writer.h"
 #include "support/file_io.h"
 #include "support/memory.h"
@@ -85,8 +89,16 @@ class written_check final : public byte_sink {
   std::uint64_t offset_ = 0;
 };
 
+bool names_a_file_that_exists(int error) {
+#ifdef _WIN32
+  return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+#else
+  return error == EEXIST;
+#endif
+}
+
 status failed(save_outcome& outcome, save_outcome::failure why, status s) {
-  outcome.failed = s.system_error() == EEXIST ? save_outcome::failure::exists : why;
+  outcome.failed = names_a_file_that_exists(s.system_error()) ? save_outcome::failure::exists : why;
   return s;
 }
 
