@@ -9,24 +9,12 @@
 #endif
 
 #include "level/level_writer.h"
+#include "support/byte_sink.h"
 #include "support/file_io.h"
 #include "support/memory.h"
 #include "support/replacement_file.h"
 
 namespace {
-
-class counting_sink final : public byte_sink {
- public:
-  status write(std::span<const std::uint8_t> bytes) override {
-    total += bytes.size();
-    return status::ok();
-  }
-  status copy(const file_source& source) override {
-    total += source.length;
-    return status::ok();
-  }
-  std::uint64_t total = 0;
-};
 
 // Owns a block from mem_alloc_zeroed.
 class block {
