@@ -47,7 +47,7 @@ class written_check final : public byte_sink {
   // 64 of them at most.
   status copy(const file_source& source) override {
     const std::uint64_t blocks = (source.length + block_size - 1) / block_size;
-    const std::uint64_t step = std::max<std::uint64_t>(1, blocks / 64);
+    const std::uint64_t step = std::max<std::uint64_t>(1, (blocks + 62) / 63);
     for (std::uint64_t index = 0, next = 0; index < blocks; index = next) {
       const std::uint64_t at = index * block_size;
       const std::size_t part = static_cast<std::size_t>(std::min<std::uint64_t>(block_size, source.length - at));
