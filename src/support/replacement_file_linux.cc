@@ -9,13 +9,11 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
-#include <optional>
 
 #include "support/edit_target.h"
 #include "support/file_attributes.h"
 #include "support/file_io.h"
 #include "support/format_line.h"
-#include "support/pending_temp.h"
 
 namespace {
 
@@ -63,17 +61,11 @@ std::string system_error_text(int error) { return std::strerror(error); }
 replacement_file::~replacement_file() { discard(); }
 
 void replacement_file::temp_created() {
-  if (watch_)
-    watch_(temp_, true);
-  else
-    pending_temp_arm(temp_.c_str());
+  if (watch_) watch_(temp_, true);
 }
 
 void replacement_file::temp_gone() {
-  if (watch_)
-    watch_(temp_, false);
-  else
-    pending_temp_disarm();
+  if (watch_) watch_(temp_, false);
   temp_.clear();
 }
 
@@ -81,8 +73,6 @@ void replacement_file::discard() {
   if (handle_ >= 0) close(static_cast<int>(handle_));
   handle_ = -1;
   if (!temp_.empty()) {
-    std::optional<pending_temp_guard> blocked;
-    if (!watch_) blocked.emplace();
     unlink(temp_.c_str());
     temp_gone();
   }
@@ -125,8 +115,6 @@ status replacement_file::begin_new(const char* path, const char* like) {
 status replacement_file::create_temp(const std::string& folder, const std::string& name) {
   std::string temp = temp_path(folder, name);
   if (temp.size() > PATH_MAX) return failure(ENAMETOOLONG);
-  std::optional<pending_temp_guard> blocked;
-  if (!watch_) blocked.emplace();
   const int fd = mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) return failure(errno);
   handle_ = fd;
@@ -178,8 +166,6 @@ status replacement_file::commit() {
     return failure(error);
   }
   {
-    std::optional<pending_temp_guard> blocked;
-    if (!watch_) blocked.emplace();
     temp_gone();
   }
   // The rename itself is only durable once the folder is flushed; the file
