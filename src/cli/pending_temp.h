@@ -5,7 +5,7 @@
 
 // What the programs give a save as its temporary-file watcher, so that a
 // signal that ends the process removes the one temporary file that may exist
-// at any time. The first file watched installs the handlers; they leave alone
+// at any time. The first call installs the handlers; they leave alone
 // a signal the process was started ignoring (nohup). Empty where the
 // replacement file keeps a handler of its own (Windows' console control
 // handler, which must hold its lock across the rename).

@@ -80,7 +80,6 @@ class signals_blocked {
 };
 
 void watch(const std::string& path, bool created) {
-  if (created) install_cleanup_handlers();
   signals_blocked blocked;
   std::strncpy(pending_temp, path.c_str(), PATH_MAX);
   pending_temp[PATH_MAX] = '\0';
@@ -89,4 +88,7 @@ void watch(const std::string& path, bool created) {
 
 }  // namespace
 
-std::function<void(const std::string& path, bool created)> pending_temp_watcher() { return watch; }
+std::function<void(const std::string& path, bool created)> pending_temp_watcher() {
+  install_cleanup_handlers();
+  return watch;
+}

@@ -1,6 +1,7 @@
 #include "support/replacement_file.h"
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -115,12 +116,27 @@ status replacement_file::begin_new(const char* path, const char* like) {
 status replacement_file::create_temp(const std::string& folder, const std::string& name) {
   std::string temp = temp_path(folder, name);
   if (temp.size() > PATH_MAX) return failure(ENAMETOOLONG);
-  const int fd = mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) return failure(errno);
-  handle_ = fd;
-  temp_ = temp;
-  temp_created();
-  return status::ok();
+  // The name is chosen here rather than by mkostemp, so that the watcher
+  // hears of the file before it exists: a signal that arrives in between
+  // then still finds it armed.
+  static constexpr char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  const std::size_t suffix = temp.size() - 6;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    unsigned char random[6];
+    if (getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) return failure(errno);
+    for (std::size_t i = 0; i < sizeof random; ++i) temp[suffix + i] = letters[random[i] % (sizeof letters - 1)];
+    temp_ = temp;
+    temp_created();
+    const int fd = open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+      handle_ = fd;
+      return status::ok();
+    }
+    const int error = errno;
+    temp_gone();
+    if (error != EEXIST) return failure(error);
+  }
+  return failure(EEXIST);
 }
 
 status replacement_file::write(std::span<const std::uint8_t> bytes) {
