@@ -6,6 +6,7 @@
 #include <string>
 #include <system_error>
 
+#include "cli/pending_temp.h"
 #include "cli/stdout_report.h"
 #include "level/level_image.h"
 #include "level/level_insert.h"
@@ -77,6 +78,7 @@ int edit(int argc, char** argv) {
   save_plan plan;
   plan.path = target;
   plan.target = &map;
+  plan.watch_temp = pending_temp_watcher();
   save_outcome outcome;
   if (status s = level_save(level.image, plan, report, outcome); !s.is_ok()) {
     if (outcome.failed == save_outcome::failure::verify)

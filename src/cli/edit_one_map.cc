@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "cli/edit_texts.h"
+#include "cli/pending_temp.h"
 #include "cli/stdout_report.h"
 #include "level/level_edit.h"
 #include "level/level_image.h"
@@ -118,6 +119,7 @@ status edit_map(const command& c, const std::string& path, std::span<const edit_
   plan.create = c.output.has_value();
   plan.like = path.c_str();
   plan.check_only = c.dry_run;
+  plan.watch_temp = pending_temp_watcher();
   save_outcome outcome;
   if (status s = level_save(image, plan, report, outcome); !s.is_ok()) {
     if (outcome.failed != save_outcome::failure::verify) return write_failed(s);

@@ -4,25 +4,17 @@
 #include <cerrno>
 #include <cstring>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "level/level_writer.h"
+#include "support/byte_sink.h"
 #include "support/file_io.h"
 #include "support/memory.h"
 #include "support/replacement_file.h"
 
 namespace {
-
-class counting_sink final : public byte_sink {
- public:
-  status write(std::span<const std::uint8_t> bytes) override {
-    total += bytes.size();
-    return status::ok();
-  }
-  status copy(const file_source& source) override {
-    total += source.length;
-    return status::ok();
-  }
-  std::uint64_t total = 0;
-};
 
 // Owns a block from mem_alloc_zeroed.
 class block {
@@ -55,7 +47,7 @@ class written_check final : public byte_sink {
   // 64 of them at most.
   status copy(const file_source& source) override {
     const std::uint64_t blocks = (source.length + block_size - 1) / block_size;
-    const std::uint64_t step = std::max<std::uint64_t>(1, blocks / 64);
+    const std::uint64_t step = std::max<std::uint64_t>(1, (blocks + 62) / 63);
     for (std::uint64_t index = 0, next = 0; index < blocks; index = next) {
       const std::uint64_t at = index * block_size;
       const std::size_t part = static_cast<std::size_t>(std::min<std::uint64_t>(block_size, source.length - at));
@@ -85,8 +77,16 @@ class written_check final : public byte_sink {
   std::uint64_t offset_ = 0;
 };
 
+bool names_a_file_that_exists(int error) {
+#ifdef _WIN32
+  return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+#else
+  return error == EEXIST;
+#endif
+}
+
 status failed(save_outcome& outcome, save_outcome::failure why, status s) {
-  outcome.failed = s.system_error() == EEXIST ? save_outcome::failure::exists : why;
+  outcome.failed = names_a_file_that_exists(s.system_error()) ? save_outcome::failure::exists : why;
   return s;
 }
 

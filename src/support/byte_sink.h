@@ -27,3 +27,18 @@ class memory_sink final : public byte_sink {
   }
   std::vector<std::uint8_t> bytes;
 };
+
+// Counts the bytes without keeping them; data copied from a file count by
+// their length, unread.
+class counting_sink final : public byte_sink {
+ public:
+  status write(std::span<const std::uint8_t> bytes) override {
+    total += bytes.size();
+    return status::ok();
+  }
+  status copy(const file_source& source) override {
+    total += source.length;
+    return status::ok();
+  }
+  std::uint64_t total = 0;
+};

@@ -16,9 +16,10 @@ class edit_target;
 // new contents go to a temporary file beside it, which is flushed to disk and
 // then renamed over the target. A symbolic link keeps pointing at the file it
 // names. The temporary file is removed when anything fails, when the object
-// is destroyed before commit(), when fail_fatal ends the process, and when a
-// signal that ends the process by default (SIGINT, SIGTERM, SIGHUP, SIGQUIT,
-// SIGUSR1, SIGALRM and the like) arrives meanwhile.
+// is destroyed before commit() (memory running out unwinds through it too),
+// and, unless a watcher is set, when a signal that ends the process by
+// default (SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGALRM and the like)
+// arrives meanwhile.
 //
 // On POSIX systems the new file is given the target's owner, group and
 // permissions, its access control list and its extended attributes, as far as
@@ -37,7 +38,7 @@ class replacement_file final : public byte_sink {
   status begin(const edit_target& target);
   // Called with true once the temporary file exists and with false once it
   // is gone or renamed into place, instead of the process-wide removal on a
-  // signal or a fatal error: a library leaves signals to its program.
+  // signal: a library leaves signals to its program.
   void watch_temp(std::function<void(const std::string& path, bool created)> watch) { watch_ = std::move(watch); }
   // Instead of replacing a file, creates `output`, which must not exist yet,
   // with the permission bits of `like` (without `like`, as a new file gets
