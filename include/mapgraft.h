@@ -91,8 +91,9 @@ typedef struct {
   /* What the new file could not keep, one line each, e.g.
    * "'a.lvl' now has mode 0640, not 2640"; may be NULL. */
   void (*warn)(void *context, const char *text);
-  /* A temporary file came into being (created 1) or is gone (0), so that a
-   * program's signal handler can remove it; may be NULL. */
+  /* A temporary file is about to come into being (created 1: called just
+   * before, so that a signal in between finds it) or is gone or was never
+   * made (0), so that a program's signal handler can remove it; may be NULL. */
   void (*temp)(void *context, const char *path, int created);
   void *context;
 } mg_save_options;

@@ -37,7 +37,18 @@ std::string temp_path(const std::string& folder, const std::string& name) {
   return folder + "." + name.substr(0, keep) + suffix;
 }
 
+// The umask is read where the kernel shows it: setting it to learn it would
+// give a file another thread creates meanwhile the wrong mode.
 mode_t new_file_mode() {
+  if (FILE* status = std::fopen("/proc/self/status", "re")) {
+    char line[256];
+    unsigned mask = 0;
+    bool found = false;
+    while (!found && std::fgets(line, sizeof line, status) != nullptr)
+      found = std::sscanf(line, "Umask: %o", &mask) == 1;
+    std::fclose(status);
+    if (found) return 0666 & ~static_cast<mode_t>(mask);
+  }
   const mode_t mask = umask(0);
   umask(mask);
   return 0666 & ~mask;
