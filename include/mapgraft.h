@@ -86,9 +86,14 @@ typedef struct {
 typedef int mg_write_fn(void *context, const void *data, size_t size);
 
 typedef struct {
-  size_t size; /* sizeof(mg_save_options) */
-  unsigned flags;
+  size_t size;    /* sizeof(mg_save_options), so that the struct can grow */
+  unsigned flags; /* MG_SAVE_* */
+  /* What the new file could not keep, one line each, e.g.
+   * "'a.lvl' now has mode 0640, not 2640"; may be NULL. */
   void (*warn)(void *context, const char *text);
+  /* A temporary file is about to come into being (created 1: called just
+   * before, so that a signal in between finds it) or is gone or was never
+   * made (0), so that a program's signal handler can remove it; may be NULL. */
   void (*temp)(void *context, const char *path, int created);
   void *context;
 } mg_save_options;
@@ -131,7 +136,11 @@ MG_EXPORT int mg_map_written_size(const mg_map *map, uint64_t *size);
  * from it stops the write with MG_ERR_CALLBACK. */
 MG_EXPORT int mg_map_write(const mg_map *map, mg_write_fn *write, void *context);
 /* Replaces path safely: a temporary file beside it, flushed, read back and
- * compared, then renamed over it. options may be NULL. */
+ * compared, then renamed over it; owner, group, mode, ACL and attributes are
+ * kept where they can be. options may be NULL. A map read by
+ * mg_map_read_file refuses to replace its file once that has changed
+ * (MG_ERR_CHANGED) unless MG_SAVE_ANYWAY; the file saved becomes its origin.
+ * Locking against other editors is the caller's job. */
 MG_EXPORT int mg_map_save_file(const mg_map *map, const char *path, const mg_save_options *options);
 
 #ifdef __cplusplus

@@ -2,12 +2,17 @@
 # Windows. Included by the top-level CMakeLists.txt once every program target
 # exists. packaging/build-packages builds both packages in one go.
 #
-# Installed files come in three components, so that the Windows zip can take
-# the programs of two builds (64-bit and 32-bit) and the documents of one:
-#   programs  mapgraft, mapgraft-inspect, mapgraft-edit
-#   manual    their manual pages, and their bash completion (on Windows: the
-#             pages as HTML)
-#   docs      README.md, the pages it links in docs/, and LICENSE
+# Installed files come in components, so that the Windows zip can take the
+# programs of two builds (64-bit and 32-bit) and the documents of one, and so
+# that the .deb splits into three packages (mapgraft, libmapgraft0,
+# libmapgraft-dev):
+#   programs     mapgraft, mapgraft-inspect, mapgraft-edit
+#   manual       their manual pages, and their bash completion (on Windows: the
+#                pages as HTML)
+#   docs         README.md, the pages it links in docs/, and LICENSE
+#   library      libmapgraft's shared library (library-install.cmake)
+#   development  its header, static library, pkg-config file, CMake package
+#                and manual page
 
 include(GNUInstallDirs)
 
@@ -72,13 +77,17 @@ else()
     "License: MIT\n ${mapgraft_licence}\n")
   install(FILES ${PROJECT_BINARY_DIR}/copyright DESTINATION ${MAPGRAFT_DOC_DIR} COMPONENT docs)
 endif()
+if(TARGET mapgraft_shared)
+  include(packaging/library-install.cmake)
+endif()
 
 set(CPACK_PACKAGE_NAME mapgraft)
 set(CPACK_PACKAGE_VENDOR "the mapgraft authors")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "add typed chunks of data to tarvex map files")
-# One line of Debian's long description each; an empty one starts a paragraph.
-string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+# Each package's description: the first line is Debian's summary, then one
+# line of the long description each; an empty one starts a paragraph.
+string(JOIN "\n" mapgraft_programs_description
+  "add typed chunks of data to tarvex map files"
   "mapgraft adds the bytes of any file to a tarvex map file (.lvl) as a"
   "typed chunk, for example an ATTR text, inside the map's elvl metadata"
   "block, and rewrites the map in place: the map is either rewritten whole"
@@ -87,12 +96,18 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
   "mapgraft-inspect lists what a map holds and extracts a chunk's data,"
   "without changing the map.")
 if(TARGET mapgraft-edit)
-  string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}"
+  string(JOIN "\n" mapgraft_programs_description "${mapgraft_programs_description}"
     ""
     "mapgraft-edit removes, replaces and sets chunks and swaps the tileset,"
     "on many maps in one run, each replaced as atomically.")
 endif()
-string(APPEND CPACK_PACKAGE_DESCRIPTION "\n\nLicence: MIT.")
+string(APPEND mapgraft_programs_description "\n\nLicence: MIT.")
+string(JOIN "\n" mapgraft_library_about
+  "libmapgraft reads tarvex map files (.lvl) in all three shapes, adds,"
+  "removes and replaces the typed chunks of their elvl metadata block and"
+  "their tileset, and writes them as the mapgraft programs do: a file is"
+  "replaced through a temporary file beside it, read back before it takes"
+  "the map's place.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/README.md)
 set(CPACK_STRIP_FILES ON)
@@ -111,6 +126,8 @@ if(WIN32)
   set(CPACK_PACKAGE_FILE_NAME mapgraft-${PROJECT_VERSION}-windows)
   set(CPACK_INSTALL_CMAKE_PROJECTS
     "${PROJECT_BINARY_DIR};mapgraft;programs;/${mapgraft_windows}"
+    "${PROJECT_BINARY_DIR};mapgraft;library;/${mapgraft_windows}"
+    "${PROJECT_BINARY_DIR};mapgraft;development;/${mapgraft_windows}"
     "${PROJECT_BINARY_DIR};mapgraft;docs;/"
     "${PROJECT_BINARY_DIR};mapgraft;manual;/")
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
@@ -119,15 +136,53 @@ else()
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_MAINTAINER "the mapgraft authors <maintainers@mapgraft.invalid>")
-  set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+  set(CPACK_DEBIAN_PACKAGE_SOURCE mapgraft)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-  # Computed from the programs' shared libraries by dpkg-shlibdeps (dpkg-dev).
+  # Computed from the shared libraries each package's files use, by
+  # dpkg-shlibdeps (dpkg-dev).
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-  # Compressed manual pages and a changelog, in the package only.
+  # And the shlibs file of the library's package, for those built against it.
+  set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+  set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+  # One package for the programs, their pages and documents; one for each
+  # other component.
+  set(CPACK_DEB_COMPONENT_INSTALL ON)
+  foreach(component PROGRAMS MANUAL DOCS)
+    set(CPACK_COMPONENT_${component}_GROUP mapgraft)
+  endforeach()
+  set(CPACK_DEBIAN_MAPGRAFT_PACKAGE_NAME mapgraft)
+  set(CPACK_DEBIAN_MAPGRAFT_PACKAGE_SECTION utils)
+  set(CPACK_DEBIAN_MAPGRAFT_DESCRIPTION "${mapgraft_programs_description}")
+  set(CPACK_DEBIAN_LIBRARY_PACKAGE_NAME libmapgraft${PROJECT_VERSION_MAJOR})
+  set(CPACK_DEBIAN_LIBRARY_PACKAGE_SECTION libs)
+  set(CPACK_DEBIAN_LIBRARY_DESCRIPTION "read, change and safely rewrite tarvex map files
+${mapgraft_library_about}
+
+Licence: MIT.")
+  # The symbols each version of the library exports, for the packages built
+  # against it, and the ldconfig trigger.
+  set(CPACK_DEBIAN_LIBRARY_PACKAGE_CONTROL_EXTRA
+    ${PROJECT_SOURCE_DIR}/packaging/libmapgraft${PROJECT_VERSION_MAJOR}/symbols
+    ${PROJECT_SOURCE_DIR}/packaging/libmapgraft${PROJECT_VERSION_MAJOR}/triggers)
+  set(CPACK_DEBIAN_LIBRARY_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+  set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME libmapgraft-dev)
+  set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
+  set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "libmapgraft${PROJECT_VERSION_MAJOR} (= ${PROJECT_VERSION})")
+  set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION "read, change and safely rewrite tarvex map files: development files
+${mapgraft_library_about}
+
+This package holds what building against libmapgraft takes: the header,
+the static library, the pkg-config file, the CMake package and the manual
+page mapgraft(3).
+
+Licence: MIT.")
+  # Compressed manual pages, a changelog and a copyright file in each
+  # package, and no maintainer script that runs ldconfig itself.
   set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/packaging/deb-layout.cmake)
+  set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/packaging/deb-ldconfig-trigger.cmake)
   set(CPACK_MAPGRAFT_CHANGELOG ${PROJECT_SOURCE_DIR}/packaging/changelog)
+  set(CPACK_MAPGRAFT_COPYRIGHT ${PROJECT_BINARY_DIR}/copyright)
   set(CPACK_MAPGRAFT_MANDIR ${CMAKE_INSTALL_MANDIR})
-  set(CPACK_MAPGRAFT_DOCDIR ${CMAKE_INSTALL_DOCDIR})
 endif()
 
 include(CPack)

@@ -24,9 +24,9 @@ TEST(MappedFile, SmallAndLargeFilesComeBackWhole) {
     const std::string path = folder.path("input.dat");
     const bytes contents = counting_bytes(size);
     write_file(path, contents);
-    std::string why;
+    status why = status::ok();
     mapped_file_ptr file(mapped_file_open(path.c_str(), why));
-    ASSERT_TRUE(file) << why;
+    ASSERT_TRUE(file) << why.why();
     const auto view = mapped_file_bytes(file.get());
     ASSERT_EQ(view.size(), size);
     EXPECT_TRUE(std::equal(view.begin(), view.end(), contents.begin()));
@@ -41,8 +41,8 @@ TEST(MappedFile, OpensASourceWithoutReadingIt) {
   const bytes contents = counting_bytes((std::size_t{2} << 20) + 1);
   write_file(path, contents);
   file_source source;
-  std::string why;
-  ASSERT_TRUE(mapped_file_open_source(path.c_str(), source, why)) << why;
+  status why = status::ok();
+  ASSERT_TRUE(mapped_file_open_source(path.c_str(), source, why)) << why.why();
   const source_closer closer(source);
   ASSERT_EQ(source.length, contents.size());
   bytes tail(5);
@@ -57,21 +57,22 @@ TEST(MappedFile, OpensASourceWithoutReadingIt) {
 TEST(MappedFile, RefusesWhatCannotBeTakenWhole) {
   temp_folder folder;
   write_file(folder.path("empty.dat"), {});
-  std::string why;
+  status why = status::ok();
   EXPECT_EQ(mapped_file_open(folder.path("empty.dat").c_str(), why), nullptr);
-  EXPECT_EQ(why, empty_file_text);
+  EXPECT_EQ(why.why(), empty_file_text);
+  EXPECT_EQ(why.code(), failure_code::empty_file);
   EXPECT_EQ(mapped_file_open(folder.root().c_str(), why), nullptr);
-  EXPECT_EQ(why, not_regular_text);
+  EXPECT_EQ(why.why(), not_regular_text);
   EXPECT_EQ(mapped_file_open(folder.path("missing.dat").c_str(), why), nullptr);
-  EXPECT_EQ(why, "No such file or directory");
+  EXPECT_EQ(why.why(), "No such file or directory");
 
   for (const std::string& path : {folder.path("empty.dat"), folder.root(), folder.path("missing.dat")}) {
-    std::string source_why;
+    status source_why = status::ok();
     file_source source;
     EXPECT_FALSE(mapped_file_open_source(path.c_str(), source, source_why));
     EXPECT_EQ(source.file, -1);
     EXPECT_EQ(mapped_file_open(path.c_str(), why), nullptr);
-    EXPECT_EQ(source_why, why) << path;
+    EXPECT_EQ(source_why.why(), why.why()) << path;
   }
 }
 

@@ -6,14 +6,14 @@
 #include <string>
 #include <system_error>
 
-#include "support/mapped_file.h"
+#include "cli/pending_temp.h"
+#include "cli/stdout_report.h"
 #include "level/level_image.h"
 #include "level/level_insert.h"
-#include "cli/stdout_report.h"
 #include "level/level_reader.h"
-#include "level/level_writer.h"
-#include "support/edit_lock.h"
+#include "level/level_save.h"
 #include "support/edit_target.h"
+#include "support/mapped_file.h"
 #include "support/output_stream.h"
 #include "support/replacement_file.h"
 #include "support/shell_quote.h"
@@ -51,12 +51,11 @@ int edit(int argc, char** argv) {
   const char* target = argv[1];
   level_image_owner level;
   stdout_report report;
-  std::string why;
   // Holds the lock on the map until the new map has replaced it.
   edit_target map;
   const auto waiting = [target] { tell("waiting for another edit of " + quoted_name(target)); };
   if (status s = map.open(target, waiting); !s.is_ok())
-    return cannot(s.why() == edit_in_progress_text ? "write" : "open", target, s.why());
+    return cannot(s.code() == failure_code::edit_in_progress ? "write" : "open", target, s.why());
   if (level_read(level.image, map.bytes(), report) == read_result::rejected) return not_written;
   // The raw file stays where it is until the writer copies it into place, so
   // a raw file of any size costs no memory.
@@ -70,15 +69,24 @@ int edit(int argc, char** argv) {
       // is its own raw file gives its bytes as read.
       added = level_add_chunk(level.image, argv[2], map.bytes());
     } else {
-      if (!mapped_file_open_source(raw_path, raw, why)) return cannot("open", raw_path, why);
+      status why = status::ok();
+      if (!mapped_file_open_source(raw_path, raw, why)) return cannot("open", raw_path, why.why());
       added = level_add_chunk_source(level.image, argv[2], raw);
     }
     if (!added) return cannot("write", target, "the chunk would not fit a map file");
   }
   map.release_bytes();
-  replacement_file file;
-  if (status s = level_write(level.image, map, file, report); !s.is_ok()) return cannot("write", target, s.why());
-  for (const std::string& line : file.warnings()) tell("warning: " + line);
+  save_plan plan;
+  plan.path = target;
+  plan.target = &map;
+  plan.watch_temp = pending_temp_watcher();
+  save_outcome outcome;
+  if (status s = level_save(level.image, plan, report, outcome); !s.is_ok()) {
+    if (outcome.failed == save_outcome::failure::verify)
+      return cannot("write", target, s.why().empty() ? "verification failed" : "verification failed: " + s.why());
+    return cannot("write", target, s.why());
+  }
+  for (const std::string& line : outcome.warnings) tell("warning: " + line);
   return written;
 }
 

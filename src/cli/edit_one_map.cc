@@ -6,15 +6,16 @@
 #include "cli/binary_output.h"
 #include "cli/change_lines.h"
 #include "cli/edit_texts.h"
+#include "cli/pending_temp.h"
 #include "cli/stdout_report.h"
 #include "level/level_edit.h"
 #include "level/level_image.h"
 #include "level/level_reader.h"
 #include "level/level_report.h"
+#include "level/level_save.h"
 #include "level/level_writer.h"
 #include "support/edit_target.h"
 #include "support/output_stream.h"
-#include "support/replacement_file.h"
 #include "support/shell_quote.h"
 
 namespace {
@@ -55,25 +56,6 @@ class map_report final : public report_sink {
   stdout_report out_;
 };
 
-// Counts what is written, and passes it on to `next` where there is one: a
-// dry run only counts.
-class counting_sink final : public byte_sink {
- public:
-  explicit counting_sink(byte_sink* next) : next_(next) {}
-  status write(std::span<const std::uint8_t> bytes) override {
-    total += bytes.size();
-    return next_ != nullptr ? next_->write(bytes) : status::ok();
-  }
-  status copy(const file_source& source) override {
-    total += source.length;
-    return next_ != nullptr ? next_->copy(source) : status::ok();
-  }
-  std::uint64_t total = 0;
-
- private:
-  byte_sink* next_;
-};
-
 void print_line(const command& c, const std::string& line) {
   if (c.quiet) return;
   output_stream& out = standard_output();
@@ -99,7 +81,7 @@ status edit_map(const command& c, const std::string& path, std::span<const edit_
   edit_target input;
   const auto waiting = [&path] { print_error_line(format_line(waiting_line, quoted_name(path).c_str())); };
   if (status s = input.open(path.c_str(), waiting); !s.is_ok())
-    return s.why() == edit_in_progress_text ? refused(cannot_write, s.why()) : refused(cannot_open, s.why());
+    return s.code() == failure_code::edit_in_progress ? refused(cannot_write, s.why()) : refused(cannot_open, s.why());
   if (input.changed_while_waiting() && c.has_index_operations()) return status::failure(changed_while_waiting);
 
   level_image_owner level;
@@ -146,16 +128,9 @@ status edit_map(const command& c, const std::string& path, std::span<const edit_
     return c.output ? status::failure(format_line(cannot_write_output, quoted_name(*c.output).c_str(), s.why().c_str()))
                     : refused(cannot_write, s.why());
   };
-  if (c.dry_run) {
-    // Standard output has nothing to check before it is written.
-    const status writable = c.writes_standard_output() ? status::ok()
-                            : c.output                 ? replacement_file::probe_new(c.output->c_str())
-                                                       : replacement_file::probe(path.c_str());
-    if (!writable.is_ok()) return write_failed(writable);
-  }
-  // Counted, and in a real run to standard output: a pipe cannot be read
-  // back, so what goes down it is what the writer gave.
-  if (c.dry_run || c.writes_standard_output()) {
+  // Counted, and in a real run written to standard output: a pipe cannot be
+  // read back, so what goes down it is what the writer gave.
+  if (c.writes_standard_output()) {
     standard_output_sink out;
     counting_sink count(c.dry_run ? nullptr : &out);
     const status counted = level_write_to(image, count, report);
@@ -166,27 +141,20 @@ status edit_map(const command& c, const std::string& path, std::span<const edit_
     return status::ok();
   }
 
-  replacement_file file;
-  if (status s = c.output ? file.begin_new(c.output->c_str(), path.c_str()) : file.begin(input); !s.is_ok())
-    return write_failed(s);
-  const status written = level_write_to(image, file, report);
-  report.flush();
-  if (!written.is_ok()) return write_failed(written);
-
-  // What is about to replace the map is read back and compared with what
-  // was meant, block by block.
-  std::uint64_t length = 0;
-  bool same = false;
-  status verified = file.written_length(length);
-  if (verified.is_ok())
-    verified = level_compare_written(
-        image, [&file](std::uint64_t offset, std::span<std::uint8_t> out) { return file.read_back(offset, out); }, length, same);
-  if (!verified.is_ok()) return refused(verification_failed_because, verified.why());
-  if (!same) return status::failure(verification_failed);
-
-  if (status s = file.commit(); !s.is_ok()) return write_failed(s);
+  save_plan plan;
+  plan.path = c.output ? c.output->c_str() : path.c_str();
+  plan.target = c.output ? nullptr : &input;
+  plan.create = c.output.has_value();
+  plan.like = path.c_str();
+  plan.check_only = c.dry_run;
+  plan.watch_temp = pending_temp_watcher();
+  save_outcome outcome;
+  if (status s = level_save(image, plan, report, outcome); !s.is_ok()) {
+    if (outcome.failed != save_outcome::failure::verify) return write_failed(s);
+    return s.why().empty() ? status::failure(verification_failed) : refused(verification_failed_because, s.why());
+  }
   print_changes();
-  print_line(c, change_text(c, path, summary, length));
-  for (const std::string& line : file.warnings()) print_error_line("mapgraft-edit: warning: " + line);
+  print_line(c, change_text(c, path, summary, outcome.length));
+  for (const std::string& line : outcome.warnings) print_error_line("mapgraft-edit: warning: " + line);
   return status::ok();
 }

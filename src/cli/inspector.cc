@@ -128,9 +128,9 @@ int complain(const std::string& why) {
 // The inspector copies nothing but the tileset: the chunks the sink is shown
 // lie in `input`, which stays open with them.
 status open_map(const std::string& path, mapped_file_ptr& input) {
-  std::string why;
+  status why = status::ok();
   input.reset(mapped_file_open(path.c_str(), why));
-  if (!input) return status::failure(format_line("cannot open %s: %s", quoted_name(path).c_str(), why.c_str()));
+  if (!input) return status::failure(format_line("cannot open %s: %s", quoted_name(path).c_str(), why.why().c_str()));
   return status::ok();
 }
 

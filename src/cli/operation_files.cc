@@ -88,7 +88,7 @@ status operation_files::read_once(const std::string& path, std::span<const std::
     files_.push_back(file);
     if (!read.is_ok()) return refused(cannot_read, read.why());
   } else {
-    std::string why;
+    status why = status::ok();
     const mapped_file_ptr opened(mapped_file_open(path.c_str(), why));
     if (opened) {
       file.length = opened->length;
@@ -96,7 +96,7 @@ status operation_files::read_once(const std::string& path, std::span<const std::
       std::memcpy(file.bytes, opened->view, file.length);
     }
     files_.push_back(file);
-    if (!opened && why != empty_file_text) return refused(cannot_open, why);
+    if (!opened && why.code() != failure_code::empty_file) return refused(cannot_open, why.why());
   }
   data = {files_.back().bytes, files_.back().length};
   return status::ok();

@@ -8,7 +8,7 @@
 
 #include "level/level_image.h"
 #include "level/level_report.h"
-#include "support/replacement_file.h"
+#include "support/byte_sink.h"
 #include "support/status.h"
 
 // The operations of mapgraft-edit, applied in order to a level image as read.

@@ -6,39 +6,10 @@
 #include "support/byte_order.h"
 #include "support/file_io.h"
 
-// Map file layout. All numbers are little-endian.
-//
-// A map file comes in three shapes:
-//   plain     map data only;
-//   tileset   a Windows bitmap file (the tileset), then the map data;
-//   extended  the bitmap padded to a multiple of 4 bytes, the metadata block,
-//             then the map data.
-//
-// Bitmap file header fields that matter here (offsets from the file start):
-//    0  2 bytes  "BM"
-//    2  u32      file size: the bitmap's length, or for an extended map the
-//                padded bitmap length plus the metadata block's length, so
-//                the map data always starts at this offset
-//    6  u16      first reserved field: offset of the metadata block (equal to
-//                the padded bitmap length) in an extended map, else 0
-//   14  u32      info header size     18  i32  width     22  i32  height
-//   28  u16      bits per pixel       30  u32  compression
-// The 16-bit offset limits an extended map's bitmap to 65,532 padded bytes.
-//
-// Metadata block, at the offset in the first reserved field:
-//    0  4 bytes  "elvl"
-//    4  u32      total length: this 12-byte header plus every chunk record
-//    8  u32      reserved, written as zero, never read
-//   12  ...      chunk records back to back
-//
-// Chunk record:
-//    0  4 bytes  type, e.g. "ATTR", compared as one 32-bit value
-//    4  u32      data length L
-//    8  L bytes  data, opaque
-//       padding  up to round4(8 + L); zero in records built here, kept as
-//                found in records read from a file
-//
-// Map data: 4-byte tile entries, carried unchanged.
+// The map file layout is described in include/mapgraft.h, the header that
+// outside code reads. The bitmap header fields the reports show follow the
+// metadata offset: info header size (u32 at 14), width and height (i32 at 18
+// and 22), bits per pixel (u16 at 28), compression (u32 at 30).
 
 inline constexpr std::int32_t bmp_header_size = 34;    // bytes up to and including the compression field
 inline constexpr std::int32_t elvl_header_size = 12;

@@ -4,25 +4,17 @@
 #include <cerrno>
 #include <cstring>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "level/level_writer.h"
+#include "support/byte_sink.h"
 #include "support/file_io.h"
 #include "support/memory.h"
 #include "support/replacement_file.h"
 
 namespace {
-
-class counting_sink final : public byte_sink {
- public:
-  status write(std::span<const std::uint8_t> bytes) override {
-    total += bytes.size();
-    return status::ok();
-  }
-  status copy(const file_source& source) override {
-    total += source.length;
-    return status::ok();
-  }
-  std::uint64_t total = 0;
-};
 
 // Owns a block from mem_alloc_zeroed.
 class block {
@@ -43,7 +35,7 @@ class written_check final : public byte_sink {
   status write(std::span<const std::uint8_t> bytes) override {
     while (!bytes.empty()) {
       const std::size_t part = std::min<std::size_t>(bytes.size(), block_size);
-      if (status s = file_.read_back(offset_, {theirs_.bytes, part}); !s.is_ok()) return differ();
+      if (status s = file_.read_back(offset_, {theirs_.bytes, part}); !s.is_ok()) return s;
       if (std::memcmp(theirs_.bytes, bytes.data(), part) != 0) return differ();
       offset_ += part;
       bytes = bytes.subspan(part);
@@ -55,12 +47,12 @@ class written_check final : public byte_sink {
   // 64 of them at most.
   status copy(const file_source& source) override {
     const std::uint64_t blocks = (source.length + block_size - 1) / block_size;
-    const std::uint64_t step = std::max<std::uint64_t>(1, blocks / 64);
+    const std::uint64_t step = std::max<std::uint64_t>(1, (blocks + 62) / 63);
     for (std::uint64_t index = 0, next = 0; index < blocks; index = next) {
       const std::uint64_t at = index * block_size;
       const std::size_t part = static_cast<std::size_t>(std::min<std::uint64_t>(block_size, source.length - at));
       if (status s = file_read_at(source.file, at, {ours_.bytes, part}); !s.is_ok()) return s;
-      if (status s = file_.read_back(offset_ + at, {theirs_.bytes, part}); !s.is_ok()) return differ();
+      if (status s = file_.read_back(offset_ + at, {theirs_.bytes, part}); !s.is_ok()) return s;
       if (std::memcmp(theirs_.bytes, ours_.bytes, part) != 0) return differ();
       next = index + step;
       if (next >= blocks && index + 1 < blocks) next = blocks - 1;
@@ -85,8 +77,16 @@ class written_check final : public byte_sink {
   std::uint64_t offset_ = 0;
 };
 
+bool names_a_file_that_exists(int error) {
+#ifdef _WIN32
+  return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+#else
+  return error == EEXIST;
+#endif
+}
+
 status failed(save_outcome& outcome, save_outcome::failure why, status s) {
-  outcome.failed = s.system_error() == EEXIST ? save_outcome::failure::exists : why;
+  outcome.failed = names_a_file_that_exists(s.system_error()) ? save_outcome::failure::exists : why;
   return s;
 }
 
@@ -95,17 +95,17 @@ status failed(save_outcome& outcome, save_outcome::failure why, status s) {
 status level_save(const level_image& image, const save_plan& plan, report_sink& report, save_outcome& outcome) {
   using failure = save_outcome::failure;
   outcome = save_outcome{};
+  if (plan.check_only)
+    if (status s = plan.create ? replacement_file::probe_new(plan.path) : replacement_file::probe(plan.path); !s.is_ok())
+      return failed(outcome, failure::system, s);
   // The sizes are refused before anything is opened for writing.
   counting_sink count;
   null_report quiet;
   if (status s = level_write_to(image, count, quiet); !s.is_ok()) return failed(outcome, failure::too_large, s);
   outcome.length = count.total;
-
   if (plan.check_only) {
-    status s = plan.create ? replacement_file::probe_new(plan.path) : replacement_file::probe(plan.path);
-    if (!s.is_ok()) return failed(outcome, failure::system, s);
     // The writer's lines, as a write would print them.
-    s = level_write_to(image, count, report);
+    const status s = level_write_to(image, count, report);
     report.flush();
     return s;
   }

@@ -27,8 +27,7 @@ struct save_plan {
                                         // less the umask
   bool check_only = false;              // make every check possible without writing, and write nothing
   // Told when the temporary file comes into being (true) and when it is gone
-  // (false). Without it, the file is removed on a signal that ends the
-  // process or a fatal error, by handlers installed for the purpose.
+  // (false), so that a program can remove it on a signal that ends it.
   std::function<void(const std::string& path, bool created)> watch_temp;
 };
 

@@ -135,16 +135,3 @@ status level_write_to(const level_image& image, byte_sink& out, report_sink& rep
   if (status s = plan_layout(image, plan); !s.is_ok()) return s;
   return write_planned(image, plan, out, report);
 }
-
-status level_write(const level_image& image, const edit_target& target, replacement_file& file, report_sink& report) {
-  layout plan;
-  if (status s = plan_layout(image, plan); !s.is_ok()) return s;
-  // The read stage's lines are out before the temporary file exists.
-  report.flush();
-  if (status s = file.begin(target); !s.is_ok()) return s;
-  status written = write_planned(image, plan, file, report);
-  // The writer's lines are out before the target is replaced.
-  report.flush();
-  if (!written.is_ok()) return written;
-  return file.commit();
-}

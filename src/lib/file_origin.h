@@ -24,7 +24,8 @@ struct file_origin {
 
 // Reads the whole file at `path` into `bytes` and notes its identity. On
 // failure returns MG_ERR_IO with the reason left in errno (GetLastError() on
-// Windows), or MG_ERR_TOO_LARGE for a file of 2 GiB or more.
+// Windows), or MG_ERR_TOO_LARGE for a file of 2 GiB or more, as for the
+// bytes of mg_map_read.
 int file_origin_read(const char* path, std::vector<std::uint8_t>& bytes, file_origin& origin);
 
 // The identity `path` names now; MG_ERR_IO when it has none.

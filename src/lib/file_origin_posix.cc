@@ -35,7 +35,7 @@ int file_origin_read(const char* path, std::vector<std::uint8_t>& bytes, file_or
   } else if (!S_ISREG(info.st_mode)) {
     errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
     result = MG_ERR_IO;
-  } else if (info.st_size >= std::numeric_limits<std::int32_t>::max()) {
+  } else if (info.st_size > std::numeric_limits<std::int32_t>::max()) {
     result = MG_ERR_TOO_LARGE;
   } else {
     bytes.resize(static_cast<std::size_t>(info.st_size));

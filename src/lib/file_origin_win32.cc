@@ -47,7 +47,7 @@ int file_origin_read(const char* path, std::vector<std::uint8_t>& bytes, file_or
     close_keeping_error(file);
     return MG_ERR_IO;
   }
-  if (found.size >= static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
+  if (found.size > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
     CloseHandle(file);
     return MG_ERR_TOO_LARGE;
   }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <new>
 #include <string>
 #include <vector>
@@ -21,7 +22,10 @@ struct mg_map {
   bool tileset_replaced = false;
   std::vector<const chunk_record*> records;   // by current index
   std::vector<std::uint8_t> tileset;          // the map's own bitmap as a file of its own
-  mutable file_origin origin;  // where it was read from or last saved to, if a file
+  // Where it was read from or last saved to, if a file. A save, a const
+  // function, moves it, so saves of one map may run at once.
+  mutable std::mutex origin_lock;
+  mutable file_origin origin;
 
   mg_map() = default;
   mg_map(const mg_map&) = delete;

@@ -42,6 +42,7 @@ int mg_map_save_file(const mg_map* map, const char* path, const mg_save_options*
   const mg_save_options none{sizeof(mg_save_options), 0, nullptr, nullptr, nullptr};
   const mg_save_options& o = options != nullptr ? *options : none;
   return guarded([&]() -> int {
+    const std::lock_guard<std::mutex> held(map->origin_lock);
     const bool create = (o.flags & MG_SAVE_NEW) != 0;
     // The file the map came from must be as it was read, unless the caller
     // says otherwise.

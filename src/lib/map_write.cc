@@ -1,19 +1,8 @@
-#include <limits>
-
 #include "level/level_writer.h"
 #include "lib/map_handle.h"
+#include "support/byte_sink.h"
 
 namespace {
-
-// Counts the bytes without keeping them.
-class counting_sink final : public byte_sink {
- public:
-  status write(std::span<const std::uint8_t> bytes) override {
-    total += bytes.size();
-    return status::ok();
-  }
-  std::uint64_t total = 0;
-};
 
 // Hands the bytes to the caller's function; its refusal stops the writer.
 class callback_sink final : public byte_sink {

@@ -1,7 +1,8 @@
+#include "support/byte_sink.h"
+
 #include <algorithm>
 
 #include "support/memory.h"
-#include "support/replacement_file.h"
 
 status byte_sink::copy(const file_source& source) {
   constexpr std::uint64_t buffer_size = 1 << 20;

@@ -51,12 +51,13 @@ status edit_lock::take(const char* path) {
     const HANDLE mutex = CreateMutexW(nullptr, FALSE, mutex_name(locked).c_str());
     if (mutex == nullptr) {
       const DWORD error = GetLastError();
-      return status::failure(error == ERROR_ACCESS_DENIED ? edit_in_progress_text : windows_error_text(error));
+      if (error == ERROR_ACCESS_DENIED) return status::failure(edit_in_progress_text, failure_code::edit_in_progress);
+      return status::failure(windows_error_text(error), static_cast<int>(error));
     }
     const DWORD wait = WaitForSingleObject(mutex, 0);
     if (wait == WAIT_TIMEOUT) {
       CloseHandle(mutex);
-      return status::failure(edit_in_progress_text);
+      return status::failure(edit_in_progress_text, failure_code::edit_in_progress);
     }
     if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED) {
       const DWORD error = GetLastError();
@@ -71,5 +72,5 @@ status edit_lock::take(const char* path) {
     ReleaseMutex(mutex);
     CloseHandle(mutex);
   }
-  return status::failure(edit_in_progress_text);
+  return status::failure(edit_in_progress_text, failure_code::edit_in_progress);
 }

@@ -25,9 +25,9 @@ status edit_target::open(const char* path, const std::function<void()>&, bool lo
   path_ = path;
   file_path_ = path;
   if (status s = locked ? lock_.take(path) : status::ok(); !s.is_ok()) return s;
-  std::string why;
+  status why = status::ok();
   const mapped_file_ptr file(mapped_file_open(path, why));
-  if (!file) return status::failure(why);
+  if (!file) return why;
   length_ = file->length;
   bytes_ = static_cast<std::uint8_t*>(mem_alloc_zeroed(static_cast<std::int32_t>(length_)));
   std::memcpy(bytes_, file->view, length_);

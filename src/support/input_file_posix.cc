@@ -17,7 +17,7 @@ status input_length(int fd, std::uint32_t& length) {
   struct stat info {};
   if (fstat(fd, &info) != 0) return failure(errno);
   if (!S_ISREG(info.st_mode)) return status::failure(not_regular_text);
-  if (info.st_size == 0) return status::failure(empty_file_text);
+  if (info.st_size == 0) return status::failure(empty_file_text, failure_code::empty_file);
   if (info.st_size >= (off_t{1} << 31)) return status::failure(too_large_text);
   length = static_cast<std::uint32_t>(info.st_size);
   return status::ok();

@@ -21,14 +21,14 @@ struct mapped_file {
   std::intptr_t mapping;  // platform handle of the mapping, where there is one
 };
 
-// Returns the whole file, or null with the reason in `why`. Prints nothing.
-mapped_file* mapped_file_open(const char* path, std::string& why);
+// Returns the whole file, or null with the failure in `why`. Prints nothing.
+mapped_file* mapped_file_open(const char* path, status& why);
 void mapped_file_close(mapped_file* file);
 
 // Opens an input whose bytes are copied later, straight from the file: the
 // same checks as for mapped_file_open, nothing read yet. The file stays open
 // in `source` until mapped_file_close_source.
-bool mapped_file_open_source(const char* path, file_source& source, std::string& why);
+bool mapped_file_open_source(const char* path, file_source& source, status& why);
 void mapped_file_close_source(file_source& source);
 
 struct source_closer {

@@ -18,15 +18,15 @@ namespace {
 
 // Opens an input and checks that it can be taken whole. Returns the
 // descriptor, with the file's length, or -1 with the reason in `why`.
-int open_checked(const char* path, std::uint32_t& length, std::string& why) {
+int open_checked(const char* path, std::uint32_t& length, status& why) {
   // Non-blocking, so that opening a FIFO does not wait for a writer.
   const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
-    why = system_error_text(errno);
+    why = status::failure(system_error_text(errno), errno);
     return -1;
   }
   if (status s = input_length(fd, length); !s.is_ok()) {
-    why = s.why();
+    why = s;
     close(fd);
     return -1;
   }
@@ -35,13 +35,13 @@ int open_checked(const char* path, std::uint32_t& length, std::string& why) {
 
 }  // namespace
 
-mapped_file* mapped_file_open(const char* path, std::string& why) {
+mapped_file* mapped_file_open(const char* path, status& why) {
   std::uint32_t length = 0;
   const int fd = open_checked(path, length, why);
   if (fd < 0) return nullptr;
   auto* bytes = static_cast<std::uint8_t*>(mem_alloc_zeroed(static_cast<std::int32_t>(length)));
   if (status s = input_read(fd, bytes, length); !s.is_ok()) {
-    why = s.why();
+    why = s;
     mem_release(bytes);
     close(fd);
     return nullptr;
@@ -61,7 +61,7 @@ void mapped_file_close(mapped_file* file) {
   mem_release(file);
 }
 
-bool mapped_file_open_source(const char* path, file_source& source, std::string& why) {
+bool mapped_file_open_source(const char* path, file_source& source, status& why) {
   std::uint32_t length = 0;
   const int fd = open_checked(path, length, why);
   if (fd < 0) return false;

@@ -26,13 +26,13 @@ bool is_folder(const char* path) {
 
 }  // namespace
 
-mapped_file* mapped_file_open(const char* path, std::string& why) {
+mapped_file* mapped_file_open(const char* path, status& why) {
   auto* record = static_cast<mapped_file*>(mem_alloc_zeroed(sizeof(mapped_file)));
   const HANDLE file = CreateFileW(windows_path(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
-    why = is_folder(path) ? not_regular_text : windows_error_text(error);
+    why = status::failure(is_folder(path) ? not_regular_text : windows_error_text(error), static_cast<int>(error));
     mem_release(record);
     return nullptr;
   }
@@ -48,17 +48,17 @@ mapped_file* mapped_file_open(const char* path, std::string& why) {
     size_error = GetLastError();
   }
   if (type != FILE_TYPE_DISK) {
-    why = not_regular_text;
+    why = status::failure(not_regular_text);
   } else if (length == INVALID_FILE_SIZE && size_error != NO_ERROR) {
-    why = windows_error_text(size_error);
+    why = status::failure(windows_error_text(size_error));
   } else if (high != 0 || length >= 0x80000000u) {
-    why = too_large_text;
+    why = status::failure(too_large_text);
   } else if (length == 0) {
-    why = empty_file_text;
+    why = status::failure(empty_file_text, failure_code::empty_file);
   } else if ((mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr)) == nullptr) {
-    why = windows_error_text(GetLastError());
+    why = status::failure(windows_error_text(GetLastError()));
   } else if ((view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0)) == nullptr) {
-    why = windows_error_text(GetLastError());
+    why = status::failure(windows_error_text(GetLastError()));
   } else {
     record->view = static_cast<const std::uint8_t*>(view);
     record->length = length;
@@ -80,25 +80,25 @@ void mapped_file_close(mapped_file* file) {
   mem_release(file);
 }
 
-bool mapped_file_open_source(const char* path, file_source& source, std::string& why) {
+bool mapped_file_open_source(const char* path, file_source& source, status& why) {
   // Shared for deletion: the raw file may be the map itself, which is
   // replaced while the source is still open.
   const HANDLE file = CreateFileW(windows_path(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
-    why = is_folder(path) ? not_regular_text : windows_error_text(error);
+    why = status::failure(is_folder(path) ? not_regular_text : windows_error_text(error), static_cast<int>(error));
     return false;
   }
   LARGE_INTEGER size{};
   if (GetFileType(file) != FILE_TYPE_DISK) {
-    why = not_regular_text;
+    why = status::failure(not_regular_text);
   } else if (!GetFileSizeEx(file, &size)) {
-    why = windows_error_text(GetLastError());
+    why = status::failure(windows_error_text(GetLastError()));
   } else if (size.QuadPart >= 0x80000000LL) {
-    why = too_large_text;
+    why = status::failure(too_large_text);
   } else if (size.QuadPart == 0) {
-    why = empty_file_text;
+    why = status::failure(empty_file_text, failure_code::empty_file);
   } else {
     source = {value_of(file), static_cast<std::uint64_t>(size.QuadPart)};
     return true;

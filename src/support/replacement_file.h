@@ -6,29 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "support/byte_sink.h"
 #include "support/file_io.h"
 #include "support/status.h"
-
-// Where the bytes of a rewritten file go.
-class byte_sink {
- public:
-  virtual ~byte_sink() = default;
-  virtual status write(std::span<const std::uint8_t> bytes) = 0;
-  // Appends the whole of `source`. By default its bytes are read through a
-  // bounded buffer and written; a sink that can copy from file to file
-  // without them passing through memory does that instead.
-  virtual status copy(const file_source& source);
-};
-
-// Collects the bytes in memory.
-class memory_sink final : public byte_sink {
- public:
-  status write(std::span<const std::uint8_t> bytes) override {
-    this->bytes.insert(this->bytes.end(), bytes.begin(), bytes.end());
-    return status::ok();
-  }
-  std::vector<std::uint8_t> bytes;
-};
 
 class edit_target;
 
@@ -36,9 +16,10 @@ class edit_target;
 // new contents go to a temporary file beside it, which is flushed to disk and
 // then renamed over the target. A symbolic link keeps pointing at the file it
 // names. The temporary file is removed when anything fails, when the object
-// is destroyed before commit(), when fail_fatal ends the process, and when a
-// signal that ends the process by default (SIGINT, SIGTERM, SIGHUP, SIGQUIT,
-// SIGUSR1, SIGALRM and the like) arrives meanwhile.
+// is destroyed before commit() (memory running out unwinds through it too),
+// and, unless a watcher is set, when a signal that ends the process by
+// default (SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGALRM and the like)
+// arrives meanwhile.
 //
 // On POSIX systems the new file is given the target's owner, group and
 // permissions, its access control list and its extended attributes, as far as
@@ -57,7 +38,7 @@ class replacement_file final : public byte_sink {
   status begin(const edit_target& target);
   // Called with true once the temporary file exists and with false once it
   // is gone or renamed into place, instead of the process-wide removal on a
-  // signal or a fatal error: a library leaves signals to its program.
+  // signal: a library leaves signals to its program.
   void watch_temp(std::function<void(const std::string& path, bool created)> watch) { watch_ = std::move(watch); }
   // Instead of replacing a file, creates `output`, which must not exist yet,
   // with the permission bits of `like` (without `like`, as a new file gets

@@ -1,6 +1,7 @@
 #include "support/replacement_file.h"
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,13 +10,11 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
-#include <optional>
 
 #include "support/edit_target.h"
 #include "support/file_attributes.h"
 #include "support/file_io.h"
 #include "support/format_line.h"
-#include "support/pending_temp.h"
 #include "support/shell_quote.h"
 
 namespace {
@@ -39,7 +38,18 @@ std::string temp_path(const std::string& folder, const std::string& name) {
   return folder + "." + name.substr(0, keep) + suffix;
 }
 
+// The umask is read where the kernel shows it: setting it to learn it would
+// give a file another thread creates meanwhile the wrong mode.
 mode_t new_file_mode() {
+  if (FILE* status = std::fopen("/proc/self/status", "re")) {
+    char line[256];
+    unsigned mask = 0;
+    bool found = false;
+    while (!found && std::fgets(line, sizeof line, status) != nullptr)
+      found = std::sscanf(line, "Umask: %o", &mask) == 1;
+    std::fclose(status);
+    if (found) return 0666 & ~static_cast<mode_t>(mask);
+  }
   const mode_t mask = umask(0);
   umask(mask);
   return 0666 & ~mask;
@@ -64,17 +74,11 @@ std::string system_error_text(int error) { return std::strerror(error); }
 replacement_file::~replacement_file() { discard(); }
 
 void replacement_file::temp_created() {
-  if (watch_)
-    watch_(temp_, true);
-  else
-    pending_temp_arm(temp_.c_str());
+  if (watch_) watch_(temp_, true);
 }
 
 void replacement_file::temp_gone() {
-  if (watch_)
-    watch_(temp_, false);
-  else
-    pending_temp_disarm();
+  if (watch_) watch_(temp_, false);
   temp_.clear();
 }
 
@@ -82,8 +86,6 @@ void replacement_file::discard() {
   if (handle_ >= 0) close(static_cast<int>(handle_));
   handle_ = -1;
   if (!temp_.empty()) {
-    std::optional<pending_temp_guard> blocked;
-    if (!watch_) blocked.emplace();
     unlink(temp_.c_str());
     temp_gone();
   }
@@ -127,14 +129,27 @@ status replacement_file::begin_new(const char* path, const char* like) {
 status replacement_file::create_temp(const std::string& folder, const std::string& name) {
   std::string temp = temp_path(folder, name);
   if (temp.size() > PATH_MAX) return failure(ENAMETOOLONG);
-  std::optional<pending_temp_guard> blocked;
-  if (!watch_) blocked.emplace();
-  const int fd = mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) return failure(errno);
-  handle_ = fd;
-  temp_ = temp;
-  temp_created();
-  return status::ok();
+  // The name is chosen here rather than by mkostemp, so that the watcher
+  // hears of the file before it exists: a signal that arrives in between
+  // then still finds it armed.
+  static constexpr char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  const std::size_t suffix = temp.size() - 6;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    unsigned char random[6];
+    if (getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) return failure(errno);
+    for (std::size_t i = 0; i < sizeof random; ++i) temp[suffix + i] = letters[random[i] % (sizeof letters - 1)];
+    temp_ = temp;
+    temp_created();
+    const int fd = open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+      handle_ = fd;
+      return status::ok();
+    }
+    const int error = errno;
+    temp_gone();
+    if (error != EEXIST) return failure(error);
+  }
+  return failure(EEXIST);
 }
 
 status replacement_file::write(std::span<const std::uint8_t> bytes) {
@@ -180,8 +195,6 @@ status replacement_file::commit() {
     return failure(error);
   }
   {
-    std::optional<pending_temp_guard> blocked;
-    if (!watch_) blocked.emplace();
     temp_gone();
   }
   // The rename itself is only durable once the folder is flushed; the file

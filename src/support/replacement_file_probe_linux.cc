@@ -13,7 +13,7 @@
 
 namespace {
 
-status failure(int error) { return status::failure(system_error_text(error)); }
+status failure(int error) { return status::failure(system_error_text(error), error); }
 
 // The folder part of a path as given, up to its last slash, or "" for the
 // current folder.

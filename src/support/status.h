@@ -5,6 +5,9 @@
 
 // The outcome of an operation that can fail for a reason worth telling the
 // user. Only the top level prints the reason.
+// The failures a caller acts on, beyond telling them.
+enum class failure_code { other, edit_in_progress, empty_file };
+
 class status {
  public:
   static status ok() { return status(); }
@@ -16,7 +19,14 @@ class status {
     return s;
   }
 
+  static status failure(std::string why, failure_code code) {
+    status s(std::move(why));
+    s.code_ = code;
+    return s;
+  }
+
   bool is_ok() const { return !failed_; }
+  failure_code code() const { return code_; }
   const std::string& why() const { return why_; }
   // The system's error number, 0 when the system did not report one.
   int system_error() const { return system_error_; }
@@ -28,4 +38,5 @@ class status {
   bool failed_ = false;
   std::string why_;
   int system_error_ = 0;
+  failure_code code_ = failure_code::other;
 };

@@ -1,4 +1,4 @@
-#include "support/pending_temp.h"
+#include "cli/pending_temp.h"
 
 #include <signal.h>
 #include <unistd.h>
@@ -63,30 +63,32 @@ void install_cleanup_handlers() {
   }
 }
 
+// Blocks the signals the handlers catch while it lives, so that arming and
+// disarming are never torn by one of them.
+class signals_blocked {
+ public:
+  signals_blocked() {
+    const sigset_t set = cleanup_set();
+    sigprocmask(SIG_BLOCK, &set, &saved_);
+  }
+  ~signals_blocked() { sigprocmask(SIG_SETMASK, &saved_, nullptr); }
+  signals_blocked(const signals_blocked&) = delete;
+  signals_blocked& operator=(const signals_blocked&) = delete;
+
+ private:
+  sigset_t saved_;
+};
+
+void watch(const std::string& path, bool created) {
+  signals_blocked blocked;
+  std::strncpy(pending_temp, path.c_str(), PATH_MAX);
+  pending_temp[PATH_MAX] = '\0';
+  pending_armed = created ? 1 : 0;
+}
+
 }  // namespace
 
-pending_temp_guard::pending_temp_guard() {
-  const sigset_t set = cleanup_set();
-  sigprocmask(SIG_BLOCK, &set, &saved_);
-}
-
-pending_temp_guard::~pending_temp_guard() { sigprocmask(SIG_SETMASK, &saved_, nullptr); }
-
-void pending_temp_arm(const char* path) {
+std::function<void(const std::string& path, bool created)> pending_temp_watcher() {
   install_cleanup_handlers();
-  pending_temp_guard blocked;
-  std::strncpy(pending_temp, path, PATH_MAX);
-  pending_temp[PATH_MAX] = '\0';
-  pending_armed = 1;
-}
-
-void pending_temp_disarm() {
-  pending_temp_guard blocked;
-  pending_armed = 0;
-}
-
-void pending_temp_remove() {
-  pending_temp_guard blocked;
-  if (pending_armed) unlink(pending_temp);
-  pending_armed = 0;
+  return watch;
 }

@@ -1,0 +1,275 @@
+/* Drives libmapgraft through its C interface only, as outside code would. */
+#define _POSIX_C_SOURCE 200809L
+#include <ctype.h>
+#include <errno.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "mapgraft.h"
+
+static int failures = 0;
+#define CHECK(cond)                                                  \
+  do {                                                               \
+    if (!(cond)) {                                                   \
+      fprintf(stderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #cond); \
+      ++failures;                                                    \
+    }                                                                \
+  } while (0)
+
+static char folder[] = "/tmp/mg_c_api_XXXXXX";
+
+typedef struct {
+  unsigned char bytes[1 << 16];
+  size_t size;
+} buffer;
+
+static int append(void *context, const void *data, size_t size) {
+  buffer *b = context;
+  if (size > sizeof b->bytes - b->size) return 1;
+  memcpy(b->bytes + b->size, data, size);
+  b->size += size;
+  return 0;
+}
+
+static int refuse(void *context, const void *data, size_t size) {
+  (void)context, (void)data, (void)size;
+  return 7;
+}
+
+static void written(const mg_map *map, buffer *b) {
+  uint64_t size = 0;
+  b->size = 0;
+  CHECK(mg_map_write(map, append, b) == MG_OK);
+  CHECK(mg_map_written_size(map, &size) == MG_OK && size == b->size);
+}
+
+static const char *path_of(const char *name) {
+  static char paths[8][256];
+  static int next = 0;
+  char *path = paths[next++ % 8];
+  snprintf(path, 256, "%s/%s", folder, name);
+  return path;
+}
+
+static void put_file(const char *name, const void *data, size_t size) {
+  FILE *f = fopen(path_of(name), "wb");
+  CHECK(f != NULL && fwrite(data, 1, size, f) == size);
+  if (f != NULL) fclose(f);
+}
+
+static size_t get_file(const char *name, buffer *b) {
+  FILE *f = fopen(path_of(name), "rb");
+  b->size = f != NULL ? fread(b->bytes, 1, sizeof b->bytes, f) : 0;
+  if (f != NULL) fclose(f);
+  return b->size;
+}
+
+/* A small bitmap: "BM", its size, reserved 0, and a 40-byte info header. */
+static void make_bitmap(unsigned char *bmp, unsigned size, unsigned declared) {
+  memset(bmp, 0, size);
+  bmp[0] = 'B', bmp[1] = 'M';
+  bmp[2] = declared & 0xFF, bmp[3] = (declared >> 8) & 0xFF, bmp[4] = (declared >> 16) & 0xFF;
+  bmp[14] = 40, bmp[18] = 2, bmp[22] = 2, bmp[28] = 8;
+}
+
+static void test_texts(void) {
+  int code;
+  for (code = -2; code <= MG_ERR_EXISTS + 2; ++code) {
+    const char *text = mg_strerror(code);
+    CHECK(text != NULL && text[0] != '\0' && !isupper((unsigned char)text[0]));
+    if (code > MG_ERR_EXISTS || code < 0) CHECK(strcmp(text, "unknown error") == 0);
+    if (code >= 0 && code < MG_ERR_EXISTS) CHECK(strcmp(text, mg_strerror(code + 1)) != 0);
+  }
+  CHECK(strcmp(mg_version(), MG_VERSION_STRING) == 0);
+}
+
+static void test_reading(void) {
+  static unsigned char tileset_map[48 + 8], extended[1 << 16], damaged[1 << 16];
+  buffer out;
+  mg_map *map = NULL;
+  size_t size = 0;
+  const unsigned char *data = NULL;
+  struct {
+    const void *bytes;
+    size_t size;
+    unsigned flags;
+    int result, shape;
+    size_t chunks;
+  } cases[] = {
+      {"ABCDEFGH", 8, 0, MG_OK, MG_SHAPE_PLAIN, 0},
+      {"ABCDE", 5, 0, MG_OK, MG_SHAPE_PLAIN, 0}, /* not whole tiles: still a plain map */
+      {"ABC", 3, 0, MG_ERR_NOT_A_MAP, 0, 0},
+      {"", 0, 0, MG_ERR_NOT_A_MAP, 0, 0},
+      {tileset_map, sizeof tileset_map, 0, MG_OK, MG_SHAPE_TILESET, 0},
+      {extended, 0, 0, MG_OK, MG_SHAPE_EXTENDED, 2},
+      {damaged, 0, 0, MG_ERR_DAMAGED, 0, 0},
+      {damaged, 0, MG_READ_FORCE, MG_OK, MG_SHAPE_EXTENDED, 1},
+  };
+  size_t i;
+  make_bitmap(tileset_map, 48, 48);
+  memcpy(tileset_map + 48, "TILEtile", 8);
+
+  CHECK(mg_map_read("ABCDEFGH", 8, 0, &map) == MG_OK);
+  CHECK(mg_map_add_chunk(map, "ATTR", "a=1", 3) == MG_OK && mg_map_add_chunk(map, "TXT", "hello", 5) == MG_OK);
+  written(map, &out);
+  mg_map_free(map);
+  memcpy(extended, out.bytes, out.size);
+  cases[5].size = out.size;
+  /* The last chunk's length runs past the metadata block. */
+  memcpy(damaged, out.bytes, out.size);
+  damaged[out.size - 8 - 12] = 200;
+  cases[6].size = cases[7].size = out.size;
+
+  for (i = 0; i < sizeof cases / sizeof *cases; ++i) {
+    map = (mg_map *)1;
+    CHECK(mg_map_read(cases[i].bytes, cases[i].size, cases[i].flags, &map) == cases[i].result);
+    if (cases[i].result != MG_OK) {
+      CHECK(map == NULL);
+      continue;
+    }
+    CHECK(mg_map_shape(map) == cases[i].shape);
+    CHECK(mg_map_chunk_count(map) == cases[i].chunks);
+    CHECK((mg_map_damage(map) != NULL) == (cases[i].flags == MG_READ_FORCE));
+    CHECK((mg_map_tileset(map, &data, &size) == MG_OK) == (cases[i].shape != MG_SHAPE_PLAIN));
+    mg_map_free(map);
+  }
+
+  CHECK(mg_map_read(damaged, out.size, MG_READ_FORCE, &map) == MG_OK);
+  CHECK(strcmp(mg_map_damage(map), "buffer overflow detected near chunk 1") == 0);
+  mg_map_free(map);
+  CHECK(mg_map_read(tileset_map, sizeof tileset_map, 0, &map) == MG_OK);
+  CHECK(mg_map_tileset(map, &data, &size) == MG_OK && size == 48 && memcmp(data, tileset_map, 48) == 0);
+  CHECK(mg_map_tiles(map, &data, &size) == MG_OK && size == 8 && memcmp(data, "TILEtile", 8) == 0);
+  mg_map_free(map);
+  mg_map_free(NULL);
+}
+
+/* Each change, its refusals, and the bytes: the same as mapgraft-edit -o. */
+static void test_changes(void) {
+  static unsigned char bitmap[64], too_large[70000];
+  buffer before, after, program;
+  mg_save_options create = {sizeof(mg_save_options), MG_SAVE_NEW, NULL, NULL, NULL};
+  mg_map *map = NULL;
+  const unsigned char *value = NULL;
+  size_t size = 0;
+  mg_chunk chunk;
+  char command[1024];
+  make_bitmap(bitmap, sizeof bitmap, sizeof bitmap);
+  make_bitmap(too_large, sizeof too_large, sizeof too_large);
+  put_file("bitmap.bmp", bitmap, sizeof bitmap);
+  put_file("data.bin", "payload", 7);
+  CHECK(mg_map_read("ABCDEFGHIJKL", 12, 0, &map) == MG_OK);
+  CHECK(mg_map_set_attr(map, "NAME", "zero") == MG_OK && mg_map_add_chunk(map, "GONE", "x", 1) == MG_OK);
+  CHECK(mg_map_add_chunk(map, "DATA", "old", 3) == MG_OK);
+  CHECK(mg_map_save_file(map, path_of("source.lvl"), &create) == MG_OK);
+  mg_map_free(map);
+
+  /* Indexes are current positions here, and positions as read there. */
+  CHECK(mg_map_read_file(path_of("source.lvl"), 0, &map) == MG_OK);
+  CHECK(mg_map_set_attr(map, "NAME", "one") == MG_OK && mg_map_remove_chunk(map, 1) == MG_OK);
+  CHECK(mg_map_replace_chunk(map, 1, "payload", 7) == MG_OK && mg_map_add_chunk(map, "TEXT", "payload", 7) == MG_OK);
+  CHECK(mg_map_set_attr(map, "KEY", "v") == MG_OK && mg_map_unset_attr(map, "KEY") == MG_OK);
+  CHECK(mg_map_set_tileset(map, bitmap, sizeof bitmap) == MG_OK);
+  CHECK(mg_map_get_attr(map, "NAME", &value, &size) == MG_OK && size == 3 && memcmp(value, "one", 3) == 0);
+  CHECK(mg_map_get_attr(map, "KEY", &value, &size) == MG_ERR_NO_ATTR);
+  CHECK(mg_map_chunk_count(map) == 3 && mg_map_chunk(map, 1, &chunk) == MG_OK);
+  CHECK(memcmp(chunk.type, "DATA", 4) == 0 && chunk.size == 7 && memcmp(chunk.data, "payload", 7) == 0);
+  written(map, &before);
+  snprintf(command, sizeof command,
+           "'%s' -q --set NAME=one --remove 1 --replace 2 %s --add TEXT %s --set KEY=v --unset KEY "
+           "--tileset %s -o %s %s",
+           MAPGRAFT_EDIT_EXE, path_of("data.bin"), path_of("data.bin"), path_of("bitmap.bmp"), path_of("edited.lvl"),
+           path_of("source.lvl"));
+  CHECK(system(command) == 0);
+  CHECK(get_file("edited.lvl", &program) == before.size && memcmp(program.bytes, before.bytes, before.size) == 0);
+
+  /* Refused changes leave the map as it was. */
+  CHECK(mg_map_remove_chunk(map, 3) == MG_ERR_NO_CHUNK);
+  CHECK(mg_map_replace_chunk(map, 9, "x", 1) == MG_ERR_NO_CHUNK);
+  CHECK(mg_map_chunk(map, 3, &chunk) == MG_ERR_NO_CHUNK);
+  CHECK(mg_map_set_attr(map, "", "v") == MG_ERR_ARGUMENT && mg_map_set_attr(map, "a=b", "v") == MG_ERR_ARGUMENT);
+  CHECK(mg_map_unset_attr(map, "a=b") == MG_ERR_ARGUMENT && mg_map_add_chunk(map, NULL, "x", 1) == MG_ERR_ARGUMENT);
+  CHECK(mg_map_set_tileset(map, "GIF89a", 6) == MG_ERR_BAD_TILESET);
+  CHECK(mg_map_set_tileset(map, too_large, sizeof too_large) == MG_ERR_TOO_LARGE);
+  CHECK(mg_map_write(map, refuse, NULL) == MG_ERR_CALLBACK);
+  written(map, &after);
+  CHECK(after.size == before.size && memcmp(after.bytes, before.bytes, before.size) == 0);
+  mg_map_free(map);
+}
+
+static int temps_created, temps_gone, warnings;
+static void on_temp(void *context, const char *path, int created) {
+  (void)context;
+  CHECK(strstr(path, ".mapgraft-") != NULL);
+  if (created) ++temps_created;
+  else ++temps_gone;
+}
+static void on_warn(void *context, const char *text) {
+  (void)context, (void)text;
+  ++warnings;
+}
+
+static void test_saving(void) {
+  mg_save_options options = {sizeof(mg_save_options), 0, on_warn, on_temp, NULL};
+  buffer meant, file;
+  mg_map *map = NULL;
+  struct {
+    const char *name;
+    unsigned flags;
+    int result;
+    int exists_after;
+  } cases[] = {
+      {"new.lvl", MG_SAVE_NEW | MG_SAVE_CHECK, MG_OK, 0},
+      {"new.lvl", MG_SAVE_NEW, MG_OK, 1},
+      {"new.lvl", MG_SAVE_NEW, MG_ERR_EXISTS, 1},
+      {"new.lvl", MG_SAVE_NEW | MG_SAVE_CHECK, MG_ERR_EXISTS, 1},
+      {"missing/new.lvl", MG_SAVE_NEW, MG_ERR_IO, 0},
+      {"map.lvl", MG_SAVE_CHECK, MG_OK, 1},
+      {"map.lvl", 0, MG_OK, 1},
+      {"map.lvl", 0, MG_OK, 1}, /* the saved file is the map's origin now */
+  };
+  size_t i;
+  put_file("map.lvl", "ABCDEFGH", 8);
+  CHECK(mg_map_read_file(path_of("map.lvl"), 0, &map) == MG_OK);
+  CHECK(mg_map_set_attr(map, "NAME", "saved") == MG_OK);
+  written(map, &meant);
+  for (i = 0; i < sizeof cases / sizeof *cases; ++i) {
+    options.flags = cases[i].flags;
+    CHECK(mg_map_save_file(map, path_of(cases[i].name), &options) == cases[i].result);
+    CHECK((access(path_of(cases[i].name), F_OK) == 0) == cases[i].exists_after);
+    if (cases[i].result == MG_OK && (cases[i].flags & MG_SAVE_CHECK) == 0)
+      CHECK(get_file(cases[i].name, &file) == meant.size && memcmp(file.bytes, meant.bytes, meant.size) == 0);
+  }
+  /* The missing folder's temporary file is announced, then never made. */
+  CHECK(temps_created == 4 && temps_gone == 4 && warnings == 0);
+
+  /* Someone else changed the file: refused unless the caller says so. */
+  put_file("map.lvl", "changed!", 8);
+  CHECK(mg_map_save_file(map, path_of("map.lvl"), NULL) == MG_ERR_CHANGED);
+  CHECK(get_file("map.lvl", &file) == 8 && memcmp(file.bytes, "changed!", 8) == 0);
+  options.flags = MG_SAVE_ANYWAY;
+  CHECK(mg_map_save_file(map, path_of("map.lvl"), &options) == MG_OK);
+  CHECK(get_file("map.lvl", &file) == meant.size);
+  options.size = sizeof options - 1;
+  CHECK(mg_map_save_file(map, path_of("map.lvl"), &options) == MG_ERR_ARGUMENT);
+  mg_map_free(map);
+
+  errno = 0;
+  CHECK(mg_map_read_file(path_of("absent.lvl"), 0, &map) == MG_ERR_IO && errno == ENOENT && map == NULL);
+}
+
+int main(void) {
+  char command[300];
+  if (mkdtemp(folder) == NULL) return 1;
+  test_texts();
+  test_reading();
+  test_changes();
+  test_saving();
+  snprintf(command, sizeof command, "rm -rf '%s'", folder);
+  if (system(command) != 0) ++failures;
+  printf("%d failed\n", failures);
+  return failures == 0 ? 0 : 1;
+}
