@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "cli/binary_output.h"
+#include "cli/change_lines.h"
 #include "cli/edit_texts.h"
 #include "cli/pending_temp.h"
 #include "cli/stdout_report.h"
@@ -11,8 +13,10 @@
 #include "level/level_reader.h"
 #include "level/level_report.h"
 #include "level/level_save.h"
+#include "level/level_writer.h"
 #include "support/edit_target.h"
 #include "support/output_stream.h"
+#include "support/shell_quote.h"
 
 namespace {
 
@@ -52,6 +56,25 @@ class map_report final : public report_sink {
   stdout_report out_;
 };
 
+// Counts what is written, and passes it on to `next` where there is one: a
+// dry run only counts.
+class counting_output final : public byte_sink {
+ public:
+  explicit counting_output(byte_sink* next) : next_(next) {}
+  status write(std::span<const std::uint8_t> bytes) override {
+    total += bytes.size();
+    return next_ != nullptr ? next_->write(bytes) : status::ok();
+  }
+  status copy(const file_source& source) override {
+    total += source.length;
+    return next_ != nullptr ? next_->copy(source) : status::ok();
+  }
+  std::uint64_t total = 0;
+
+ private:
+  byte_sink* next_;
+};
+
 void print_line(const command& c, const std::string& line) {
   if (c.quiet) return;
   output_stream& out = standard_output();
@@ -61,11 +84,13 @@ void print_line(const command& c, const std::string& line) {
 }
 
 std::string change_text(const command& c, const std::string& path, const edit_summary& summary, std::uint64_t bytes) {
-  return format_line(changed_line, path.c_str(), static_cast<long long>(summary.removed), static_cast<long long>(summary.added),
+  return format_line(changed_line, shown_name(path).c_str(), static_cast<long long>(summary.removed), static_cast<long long>(summary.added),
                      static_cast<long long>(summary.replaced), summary.tileset_replaced ? tileset_part : "",
                      static_cast<long long>(summary.chunks), static_cast<unsigned long long>(bytes),
                      c.dry_run ? would_be_written_part : written_part,
-                     c.output ? format_line(output_part, c.output->c_str()).c_str() : "");
+                     !c.output                ? ""
+                     : c.writes_standard_output() ? standard_output_part
+                                                  : format_line(output_part, shown_name(*c.output).c_str()).c_str());
 }
 
 }  // namespace
@@ -73,7 +98,7 @@ std::string change_text(const command& c, const std::string& path, const edit_su
 status edit_map(const command& c, const std::string& path, std::span<const edit_operation> operations) {
   // Held until the new map is in place: another edit of the map waits.
   edit_target input;
-  const auto waiting = [&path] { print_error_line(format_line(waiting_line, path.c_str())); };
+  const auto waiting = [&path] { print_error_line(format_line(waiting_line, quoted_name(path).c_str())); };
   if (status s = input.open(path.c_str(), waiting); !s.is_ok())
     return s.code() == failure_code::edit_in_progress ? refused(cannot_write, s.why()) : refused(cannot_open, s.why());
   if (input.changed_while_waiting() && c.has_index_operations()) return status::failure(changed_while_waiting);
@@ -91,8 +116,16 @@ status edit_map(const command& c, const std::string& path, std::span<const edit_
   // With -o the result is written whatever it is, and the map's bytes are
   // not needed again.
   if (c.output) input.release_bytes();
+  change_lines changes;
+  if (c.verbose) changes.before(image);
   edit_summary summary;
-  if (status s = level_apply_edits(image, operations, summary); !s.is_ok()) return s;
+  std::vector<std::int8_t> fates;
+  if (status s = level_apply_edits(image, operations, summary, c.verbose ? &fates : nullptr); !s.is_ok()) return s;
+  // Printed before the map's count line, whatever becomes of the write.
+  const std::vector<std::string> change_text_lines = c.verbose ? changes.after(image, summary, fates) : std::vector<std::string>{};
+  const auto print_changes = [&] {
+    for (const std::string& line : change_text_lines) print_line(c, line);
+  };
 
   if (!c.output) {
     const std::span<const std::uint8_t> old = input.bytes();
@@ -103,16 +136,30 @@ status edit_map(const command& c, const std::string& path, std::span<const edit_
     };
     if (status s = level_compare_written(image, read_old, old.size(), same); !s.is_ok()) return refused(cannot_write, s.why());
     if (same) {
-      print_line(c, format_line(c.dry_run ? would_be_unchanged_line : unchanged_line, path.c_str()));
+      print_line(c, format_line(c.dry_run ? would_be_unchanged_line : unchanged_line, shown_name(path).c_str()));
       return status::ok();
     }
   }
   input.release_bytes();
 
   const auto write_failed = [&](const status& s) {
-    return c.output ? status::failure(format_line(cannot_write_output, c.output->c_str(), s.why().c_str()))
+    if (c.writes_standard_output()) return refused(cannot_write_standard_output, s.why());
+    return c.output ? status::failure(format_line(cannot_write_output, quoted_name(*c.output).c_str(), s.why().c_str()))
                     : refused(cannot_write, s.why());
   };
+  // To standard output: a pipe cannot be read back, so what goes down it is
+  // what the writer gave; a dry run only counts.
+  if (c.writes_standard_output()) {
+    standard_output_sink out;
+    counting_output count(c.dry_run ? nullptr : &out);
+    const status counted = level_write_to(image, count, report);
+    report.flush();
+    if (!counted.is_ok()) return write_failed(counted);
+    print_changes();
+    print_line(c, change_text(c, path, summary, count.total));
+    return status::ok();
+  }
+
   save_plan plan;
   plan.path = c.output ? c.output->c_str() : path.c_str();
   plan.target = c.output ? nullptr : &input;
@@ -125,6 +172,7 @@ status edit_map(const command& c, const std::string& path, std::span<const edit_
     if (outcome.failed != save_outcome::failure::verify) return write_failed(s);
     return s.why().empty() ? status::failure(verification_failed) : refused(verification_failed_because, s.why());
   }
+  print_changes();
   print_line(c, change_text(c, path, summary, outcome.length));
   for (const std::string& line : outcome.warnings) print_error_line("mapgraft-edit: warning: " + line);
   return status::ok();

@@ -78,7 +78,7 @@ class replacement_file final : public byte_sink {
 
   std::function<void(const std::string&, bool)> watch_;
   std::string temp_;
-  std::string shown_;   // the target as the user named it
+  std::string shown_;   // the target as the user named it, quoted for a line
   const edit_target* source_ = nullptr;  // null: a new file
   std::vector<std::string> warnings_;
   std::uint32_t new_mode_ = 0;  // a new file's permission bits (POSIX) or attributes (Windows)

@@ -15,6 +15,7 @@
 #include "support/file_attributes.h"
 #include "support/file_io.h"
 #include "support/format_line.h"
+#include "support/shell_quote.h"
 
 namespace {
 
@@ -94,7 +95,7 @@ status replacement_file::begin(const edit_target& target) {
   discard();
   warnings_.clear();
   source_ = &target;
-  shown_ = target.path();
+  shown_ = quoted_name(target.path());
   target_ = target.file_path();
   if (!S_ISREG(target.facts().mode)) return status::failure("not a regular file");
   // Opening without truncating proves the target may be written, which a
@@ -110,7 +111,8 @@ status replacement_file::begin_new(const char* path, const char* like) {
   discard();
   warnings_.clear();
   source_ = nullptr;
-  shown_ = target_ = path;
+  target_ = path;
+  shown_ = quoted_name(path);
   new_mode_ = new_file_mode();
   struct stat info {};
   if (like != nullptr) {
@@ -175,7 +177,7 @@ status replacement_file::commit() {
     error = errno;
   } else if (struct stat now {}; fstat(fd, &now) == 0 && (now.st_mode & 07777) != new_mode_) {
     // The set-group-ID bit of a group the user is not in does not stay.
-    warnings_.push_back(format_line("'%s' has mode %04o, not %04o", shown_.c_str(), static_cast<unsigned>(now.st_mode & 07777),
+    warnings_.push_back(format_line("%s has mode %04o, not %04o", shown_.c_str(), static_cast<unsigned>(now.st_mode & 07777),
                              static_cast<unsigned>(new_mode_)));
   }
   if (error == 0 && fsync(fd) != 0) error = errno;
