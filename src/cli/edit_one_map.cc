@@ -128,8 +128,8 @@ status edit_map(const command& c, const std::string& path, std::span<const edit_
     return c.output ? status::failure(format_line(cannot_write_output, quoted_name(*c.output).c_str(), s.why().c_str()))
                     : refused(cannot_write, s.why());
   };
-  // Counted, and in a real run written to standard output: a pipe cannot be
-  // read back, so what goes down it is what the writer gave.
+  // To standard output: a pipe cannot be read back, so what goes down it is
+  // what the writer gave; a dry run only counts.
   if (c.writes_standard_output()) {
     standard_output_sink out;
     counting_sink count(c.dry_run ? nullptr : &out);
