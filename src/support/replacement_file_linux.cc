@@ -69,8 +69,6 @@ int place_new(const char* temp, const char* path) {
 
 }  // namespace
 
-std::string system_error_text(int error) { return std::strerror(error); }
-
 replacement_file::~replacement_file() { discard(); }
 
 void replacement_file::temp_created() {

@@ -1,0 +1,5 @@
+#include "support/replacement_file.h"
+
+#include <cstring>
+
+std::string system_error_text(int error) { return std::strerror(error); }
