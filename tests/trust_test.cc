@@ -210,11 +210,19 @@ TEST(Trust, AnEditByIndexThatWaitedForAnotherFails) {
     write_file(raw, bytes(64 << 20, 0x42));
     run_result second;
     run_options first_options;
-    first_options.while_running = [&](pid_t) {
+    // The first edit is held still with its lock taken, so that the second
+    // surely meets it however fast the first would finish.
+    first_options.while_running = [&](pid_t first) {
       wait_for_temporary(folder);
+      kill(first, SIGSTOP);
+      std::thread resume([first] {
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        kill(first, SIGCONT);
+      });
       std::vector<std::string> args = c.operation;
       args.push_back(map);
       second = run_editor(args);
+      resume.join();
     };
     EXPECT_EQ(run_tool({map, "BLOB", raw}, first_options).status, 0);
     EXPECT_EQ(second.status, c.status);
