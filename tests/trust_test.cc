@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -40,6 +41,20 @@ bool has_temporary(const temp_folder& folder) {
 void wait_for_temporary(const temp_folder& folder) {
   const auto deadline = clock_type::now() + std::chrono::seconds(20);
   while (!has_temporary(folder) && clock_type::now() < deadline) std::this_thread::sleep_for(std::chrono::microseconds(200));
+}
+
+// Once the first edit has its temporary file, and so its lock, it is held
+// still while `second` starts, so that the second surely meets the lock
+// however fast the first would finish.
+void meet_held_edit(const temp_folder& folder, pid_t first, const std::function<void()>& second) {
+  wait_for_temporary(folder);
+  kill(first, SIGSTOP);
+  std::thread resume([first] {
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    kill(first, SIGCONT);
+  });
+  second();
+  resume.join();
 }
 
 // What the tool makes of `input` with `args` after the map, run on a copy in
@@ -174,9 +189,8 @@ TEST(Trust, ASecondEditWaitsForTheFirstAndKeepsBothChunks) {
   write_file(msg, text_bytes("second"));
   run_result second;
   run_options first_options;
-  first_options.while_running = [&](pid_t) {
-    wait_for_temporary(folder);
-    second = run_tool({map, "ATTR", msg});
+  first_options.while_running = [&](pid_t first) {
+    meet_held_edit(folder, first, [&] { second = run_tool({map, "ATTR", msg}); });
   };
   const run_result first = run_tool({map, "BLOB", raw}, first_options);
   EXPECT_EQ(first.status, 0);
@@ -210,19 +224,10 @@ TEST(Trust, AnEditByIndexThatWaitedForAnotherFails) {
     write_file(raw, bytes(64 << 20, 0x42));
     run_result second;
     run_options first_options;
-    // The first edit is held still with its lock taken, so that the second
-    // surely meets it however fast the first would finish.
     first_options.while_running = [&](pid_t first) {
-      wait_for_temporary(folder);
-      kill(first, SIGSTOP);
-      std::thread resume([first] {
-        std::this_thread::sleep_for(std::chrono::seconds(2));
-        kill(first, SIGCONT);
-      });
       std::vector<std::string> args = c.operation;
       args.push_back(map);
-      second = run_editor(args);
-      resume.join();
+      meet_held_edit(folder, first, [&] { second = run_editor(args); });
     };
     EXPECT_EQ(run_tool({map, "BLOB", raw}, first_options).status, 0);
     EXPECT_EQ(second.status, c.status);
