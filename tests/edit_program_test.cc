@@ -86,6 +86,8 @@ TEST(EditProgram, UsageErrorsOpenNothing) {
       {{"--remove", "1,+2", "MAP"}, "chunk index '+2' is not a plain decimal number"},
       {{"--replace", "0x1", "NOTE", "MAP"}, "chunk index '0x1' is not a plain decimal number"},
       {{"--remove", "3,1,003", "MAP"}, "chunk index 3 is given twice in one --remove"},
+      {{"--remove", "99999999999999999999999999", "MAP"}, "chunk index '99999999999999999999999999' is too large"},
+      {{"--replace", "18446744073709551616", "NOTE", "MAP"}, "chunk index '18446744073709551616' is too large"},
       {{"--add", "A", "-", "--replace", "0", "-", "MAP"}, "'-' (standard input) is given more than once"},
       {{"--set", "A=1", "-"}, "'-' (standard input) cannot be a MAP"},
       {{"--set", "A=1", "-o", "-", "MAP"}, "'-' (standard input) cannot be the output FILE"},
@@ -281,6 +283,32 @@ TEST(EditProgram, EachMapSucceedsOrFailsOnItsOwn) {
         EXPECT_EQ(extended_layout_fault(read_file(f.path)), "") << f.path;
       }
     }
+  }
+}
+
+// Past a file size limit one map fails as a failed write does and the batch
+// goes on; standard output cut short by the limit is a lost report.
+TEST(EditProgram, AFileSizeLimitFailsOneMapOrTheReport) {
+  if (!editor_is_native()) GTEST_SKIP() << "process limits";
+  for (const bool report_limited : {false, true}) {
+    temp_folder folder;
+    std::vector<dated_file> maps;
+    std::vector<std::string> args = {"--set", "K=V"};
+    for (int i = 0; i < 60; ++i) {
+      const bool big = !report_limited && i == 1;
+      maps.emplace_back(folder.path("m" + std::to_string(i) + ".lvl"), extended_map(bitmap(60), {}, tile_entries(big ? 20000 : 2)));
+      args.push_back(maps.back().path);
+    }
+    run_options options;
+    options.file_size_limit = report_limited ? 4096 : 65536;
+    if (report_limited) options.stdout_path = folder.path("log");
+    const run_result r = run_editor(args, options);
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.status, report_limited ? 0 : 1);
+    EXPECT_EQ(r.err, report_limited ? "mapgraft-edit: cannot write standard output: File too large\n"
+                                    : "mapgraft-edit: '" + maps[1].path + "': cannot write: File too large\n");
+    for (std::size_t i = 0; i < maps.size(); ++i) EXPECT_EQ(maps[i].untouched(), !report_limited && i == 1) << i;
+    EXPECT_EQ(folder.entries().size(), report_limited ? 61u : 60u);
   }
 }
 

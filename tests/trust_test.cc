@@ -287,7 +287,7 @@ class TrustSignals : public testing::Test {
 // Every signal that ends the process by default removes the temporary file
 // first, bar those the sanitizers and profilers handle.
 TEST_F(TrustSignals, AFatalSignalWhileWritingRemovesTheTemporaryFile) {
-  for (int sig : {SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGXCPU, SIGXFSZ, SIGPOLL, SIGPWR}) {
+  for (int sig : {SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGXCPU, SIGPOLL, SIGPWR}) {
     SCOPED_TRACE(strsignal(sig));
     run_options options;
     options.while_running = [&](pid_t pid) {

@@ -27,14 +27,15 @@ status take_key(const std::string& key) {
 }
 
 // Digits only: a sign, a space or a suffix is a usage error rather than a
-// chunk that is not there. Numbers beyond any map saturate and name no chunk.
+// chunk that is not there, and so is a number no index could ever be.
 status take_index(const std::string& text, std::uint64_t& index) {
   if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return refused(bad_index, text);
   constexpr std::uint64_t most = std::numeric_limits<std::uint64_t>::max();
   index = 0;
   for (const char c : text) {
     const auto digit = static_cast<std::uint64_t>(c - '0');
-    index = index > (most - digit) / 10 ? most : index * 10 + digit;
+    if (index > (most - digit) / 10) return refused(index_too_large, text);
+    index = index * 10 + digit;
   }
   return status::ok();
 }

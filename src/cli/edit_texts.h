@@ -61,6 +61,7 @@ constexpr const char* bad_type = "chunk type '%s' is not 1 to 4 bytes";
 constexpr const char* not_key_value = "'%s' is not KEY=VALUE";
 constexpr const char* bad_key = "key '%s' is empty or holds '='";
 constexpr const char* bad_index = "chunk index '%s' is not a plain decimal number";
+constexpr const char* index_too_large = "chunk index '%s' is too large";
 constexpr const char* index_twice = "chunk index %s is given twice in one --remove";
 constexpr const char* stdin_twice = "'-' (standard input) is given more than once";
 constexpr const char* stdin_as_map = "'-' (standard input) cannot be a MAP";
