@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -342,6 +343,44 @@ TEST(Trust, ANameAsLongAsTheFileSystemAllowsCanBeEdited) {
     EXPECT_EQ(read_file(folder.path(name)), edited(tile_entries(2)));
     EXPECT_EQ(folder.entries(), std::vector<std::string>{name});
   }
+}
+
+// Ends the process when it has not ended by itself within `seconds`.
+std::function<void(pid_t)> killed_after(int seconds) {
+  return [seconds](pid_t pid) {
+    const auto deadline = clock_type::now() + std::chrono::seconds(seconds);
+    for (std::string state; clock_type::now() < deadline; std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
+      std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+      std::getline(stat, state);
+      if (state.find(") Z ") != std::string::npos) return;
+    }
+    kill(pid, SIGKILL);
+  };
+}
+
+// A map reached through the descriptor of a removed file: the path resolves
+// to nothing, which no edit's replacement ever leaves, so the run fails at once.
+TEST(Trust, APathThatNoLongerResolvesFailsAtOnce) {
+  if (!tool_is_native() || !editor_is_native() || !fs::exists("/proc/self/fd")) GTEST_SKIP() << "descriptors of a native process";
+  temp_folder folder;
+  const std::string map = folder.path("x.lvl");
+  write_file(map, tile_entries(4));
+  const int fd = open(map.c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  unlink(map.c_str());
+  const std::string path = "/dev/fd/" + std::to_string(fd);
+  run_options options;
+  options.while_running = killed_after(1);
+  const std::string reason = "No such file or directory\n";
+  for (const auto& [r, err] : {std::pair{run_tool({path}, options), "mapgraft: cannot open '" + path + "': " + reason},
+                               {run_editor({"--set", "K=V", path}, options), "mapgraft-edit: '" + path + "': cannot open: " + reason},
+                               {run_editor({"-n", "--set", "K=V", path}, options), "mapgraft-edit: '" + path + "': cannot open: " + reason}}) {
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, err);
+  }
+  close(fd);
+  EXPECT_EQ(folder.entries(), std::vector<std::string>{});
 }
 
 bool holds_open(pid_t pid, const std::string& path) {
