@@ -6,6 +6,7 @@
 #include <dirent.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -381,6 +382,77 @@ TEST(Trust, APathThatNoLongerResolvesFailsAtOnce) {
   }
   close(fd);
   EXPECT_EQ(folder.entries(), std::vector<std::string>{});
+}
+
+// A dry run ends as the real run would for every failure known without
+// writing, and opens nothing for writing.
+TEST(Trust, ADryRunFailsAsTheRealRunWould) {
+  if (!editor_is_native() || geteuid() != 0) GTEST_SKIP() << "needs root, to run as another user and to mount";
+  struct dry_case {
+    std::string name;
+    std::vector<std::string> args;  // before the map
+    std::string failure;            // after "'MAP': "
+    mode_t folder_mode;
+    bool as_other_user;
+    long size_limit;
+    bool full_folder;
+    std::string tool_failure;  // mapgraft's line, where it is run too
+  };
+  const std::string denied = "cannot create a temporary file in 'FOLDER': Permission denied";
+  const std::vector<dry_case> cases = {
+      {"sticky folder", {}, "cannot write: Operation not permitted", 01777, true, -1, false, ""},
+      {"-o ''", {"-o", ""}, "cannot write '': No such file or directory", 0755, false, -1, false, ""},
+      {"folder without write permission", {}, denied, 0555, true, -1, false, "mapgraft: " + denied},
+      {"file size limit", {}, "cannot write: File too large", 0755, false, 40000, false, ""},
+      {"no room", {}, "cannot write: No space left on device", 0755, false, -1, true, ""},
+  };
+  for (const dry_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    temp_folder outer;
+    const std::string folder = outer.path("maps");
+    fs::create_directory(folder);
+    chmod(outer.root().c_str(), 0755);
+    if (c.full_folder && std::system(("mount -t tmpfs -o size=64k tmpfs '" + folder + "' 2>/dev/null").c_str()) != 0) continue;
+    const std::string map = folder + "/m.lvl";
+    write_file(map, tile_entries(4));
+    chmod(map.c_str(), 0666);
+    if (c.full_folder) write_file(folder + "/fill", bytes(40000, 0));
+    chmod(folder.c_str(), c.folder_mode);
+    run_options options;
+    options.set_user = c.as_other_user;
+    options.uid = options.gid = 1001;
+    options.groups = {1001};
+    options.file_size_limit = c.size_limit;
+    const auto replaced_folder = [&folder](std::string text) {
+      if (text.find("FOLDER") != std::string::npos) text.replace(text.find("FOLDER"), 6, folder);
+      return text;
+    };
+    const std::string failure = replaced_folder(c.failure);
+    for (const std::string mode : {"-n", "--force"}) {
+      std::vector<std::string> args = c.args;
+      args.insert(args.end(), {mode, "--set", "K=V", map});
+      const int watch = inotify_init1(IN_NONBLOCK);
+      inotify_add_watch(watch, map.c_str(), IN_CLOSE_WRITE | IN_MODIFY);
+      const run_result r = run_editor(args, options);
+      EXPECT_EQ(r.status, 1) << mode;
+      EXPECT_EQ(r.err, "mapgraft-edit: '" + map + "': " + failure + "\n") << mode;
+      char events[4096];
+      if (mode == "-n") {
+        EXPECT_LT(read(watch, events, sizeof events), 0) << "opened for writing";
+      }
+      close(watch);
+    }
+    if (!c.tool_failure.empty()) {
+      EXPECT_EQ(run_tool({map}, options).err, replaced_folder(c.tool_failure) + "\n");
+    }
+    EXPECT_EQ(read_file(map), tile_entries(4));
+    chmod(folder.c_str(), 0755);
+    std::vector<std::string> left;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) left.push_back(entry.path().filename());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, c.full_folder ? (std::vector<std::string>{"fill", "m.lvl"}) : std::vector<std::string>{"m.lvl"});
+    if (c.full_folder) std::system(("umount '" + folder + "'").c_str());
+  }
 }
 
 bool holds_open(pid_t pid, const std::string& path) {

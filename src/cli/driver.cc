@@ -75,7 +75,11 @@ int edit(int argc, char** argv) {
   }
   map.release_bytes();
   replacement_file file;
-  if (status s = level_write(level.image, map, file, report); !s.is_ok()) return cannot("write", target, s.why());
+  if (status s = level_write(level.image, map, file, report); !s.is_ok()) {
+    if (!is_temp_folder_failure(s)) return cannot("write", target, s.why());
+    tell(s.why());
+    return not_written;
+  }
   for (const std::string& line : file.warnings()) tell("warning: " + line);
   return written;
 }

@@ -123,6 +123,7 @@ status edit_map(const command& c, const std::string& path, std::span<const edit_
   input.release_bytes();
 
   const auto write_failed = [&](const status& s) {
+    if (is_temp_folder_failure(s)) return s;
     return c.output ? status::failure(format_line(cannot_write_output, c.output->c_str(), s.why().c_str()))
                     : refused(cannot_write, s.why());
   };
@@ -133,6 +134,8 @@ status edit_map(const command& c, const std::string& path, std::span<const edit_
     const status counted = level_write_to(image, count, report);
     report.flush();
     if (!counted.is_ok()) return write_failed(counted);
+    const char* written_to = c.output ? c.output->c_str() : path.c_str();
+    if (status s = replacement_file::probe_room(written_to, count.total, !c.output); !s.is_ok()) return write_failed(s);
     print_line(c, change_text(c, path, summary, count.total));
     return status::ok();
   }

@@ -20,22 +20,6 @@ namespace {
 
 status failure(int error) { return status::failure(system_error_text(error)); }
 
-// The temporary file's path. The target's own name may take all that the
-// file system allows, so the temporary name is cut short where needed, at a
-// whole UTF-8 character.
-std::string temp_path(const std::string& folder, const std::string& name) {
-  static constexpr char suffix[] = ".mapgraft-XXXXXX";
-  constexpr std::size_t suffix_length = sizeof suffix - 1;
-  long name_max = pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
-  if (name_max <= 0) name_max = 255;
-  std::size_t keep = name.size();
-  const auto fits = static_cast<std::size_t>(name_max);
-  keep = fits > 1 + suffix_length ? std::min(keep, fits - 1 - suffix_length) : 0;
-  const std::size_t fixed = folder.size() + 1 + suffix_length;
-  keep = fixed < PATH_MAX ? std::min(keep, PATH_MAX - 1 - fixed) : 0;
-  while (keep > 0 && keep < name.size() && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
-  return folder + "." + name.substr(0, keep) + suffix;
-}
 
 mode_t new_file_mode() {
   const mode_t mask = umask(0);
@@ -55,9 +39,46 @@ int place_new(const char* temp, const char* path) {
   return 0;
 }
 
+// A file's folder without the slash, as a user would type it.
+std::string folder_of(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
 }  // namespace
 
 std::string system_error_text(int error) { return std::strerror(error); }
+
+// The temporary file's path. The target's own name may take all that the
+// file system allows, so the temporary name is cut short where needed, at a
+// whole UTF-8 character.
+std::string replacement_temp_path(const std::string& folder, const std::string& name) {
+  static constexpr char suffix[] = ".mapgraft-XXXXXX";
+  constexpr std::size_t suffix_length = sizeof suffix - 1;
+  long name_max = pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+  if (name_max <= 0) name_max = 255;
+  std::size_t keep = name.size();
+  const auto fits = static_cast<std::size_t>(name_max);
+  keep = fits > 1 + suffix_length ? std::min(keep, fits - 1 - suffix_length) : 0;
+  const std::size_t fixed = folder.size() + 1 + suffix_length;
+  keep = fixed < PATH_MAX ? std::min(keep, PATH_MAX - 1 - fixed) : 0;
+  while (keep > 0 && keep < name.size() && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
+  return folder + "." + name.substr(0, keep) + suffix;
+}
+
+status temp_folder_failure(const std::string& shown, const std::string& file, int error) {
+  std::string folder = folder_of(shown);
+  if (file != shown) {
+    // Through a link the file may live elsewhere: then that folder is named.
+    char given[PATH_MAX], real[PATH_MAX];
+    const std::string real_folder = folder_of(file);
+    if (realpath(folder.c_str(), given) == nullptr || realpath(real_folder.c_str(), real) == nullptr ||
+        std::strcmp(given, real) != 0)
+      folder = real_folder;
+  }
+  return status::failure(temp_folder_failure_start + folder + "': " + system_error_text(error));
+}
 
 replacement_file::~replacement_file() { discard(); }
 
@@ -93,6 +114,7 @@ status replacement_file::begin_new(const char* path, const char* like) {
   warnings_.clear();
   source_ = nullptr;
   shown_ = target_ = path;
+  if (target_.empty()) return failure(ENOENT);
   new_mode_ = new_file_mode();
   struct stat info {};
   if (like != nullptr) {
@@ -107,11 +129,11 @@ status replacement_file::begin_new(const char* path, const char* like) {
 }
 
 status replacement_file::create_temp(const std::string& folder, const std::string& name) {
-  std::string temp = temp_path(folder, name);
+  std::string temp = replacement_temp_path(folder, name);
   if (temp.size() > PATH_MAX) return failure(ENAMETOOLONG);
   pending_temp_guard blocked;
   const int fd = mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) return failure(errno);
+  if (fd < 0) return temp_folder_failure(shown_, target_, errno);
   handle_ = fd;
   temp_ = temp;
   pending_temp_arm(temp_.c_str());

@@ -248,6 +248,16 @@ status replacement_file::probe_new(const char* output) {
   return status::ok();
 }
 
+status replacement_file::probe_room(const char* path, std::uint64_t size, bool) {
+  // The old file stays until the new one is in place: the room must hold it whole.
+  const std::string folder = folder_of(path);
+  ULARGE_INTEGER available{};
+  if (GetDiskFreeSpaceExW(windows_path(folder.empty() ? "." : folder).c_str(), &available, nullptr, nullptr) != FALSE &&
+      available.QuadPart < size)
+    return failure(ERROR_DISK_FULL);
+  return status::ok();
+}
+
 status replacement_file::begin_new(const char* output, const char* like) {
   discard();
   source_ = nullptr;
