@@ -5,8 +5,9 @@
 # Installed files come in three components, so that the Windows zip can take
 # the programs of two builds (64-bit and 32-bit) and the documents of one:
 #   programs  mapgraft, mapgraft-inspect, mapgraft-edit
-#   manual    their manual pages (not on Windows)
-#   docs      README.md and LICENSE
+#   manual    their manual pages, and their bash completion (on Windows: the
+#             pages as HTML)
+#   docs      README.md, the pages it links in docs/, and LICENSE
 
 include(GNUInstallDirs)
 
@@ -29,11 +30,35 @@ endif()
 
 install(TARGETS ${MAPGRAFT_PROGRAMS} RUNTIME DESTINATION ${MAPGRAFT_PROGRAM_DIR} COMPONENT programs)
 install(FILES README.md LICENSE DESTINATION ${MAPGRAFT_DOC_DIR} COMPONENT docs)
-# The README shows it.
-install(FILES docs/default-tileset.png DESTINATION ${MAPGRAFT_DOC_DIR}/docs COMPONENT docs)
-if(NOT WIN32)
+# The README shows the picture and links the pages.
+install(FILES docs/default-tileset.png docs/usage.md docs/bad-input.md docs/windows.md docs/performance.md
+              docs/design.md docs/testing.md
+        DESTINATION ${MAPGRAFT_DOC_DIR}/docs COMPONENT docs)
+if(WIN32)
+  # mandoc (Debian: apt-get install mandoc) is needed for the archive only: the
+  # programs build without it.
+  find_program(MAPGRAFT_MANDOC mandoc)
+  if(MAPGRAFT_MANDOC)
+    set(mapgraft_html_pages)
+    foreach(program IN LISTS MAPGRAFT_PROGRAMS)
+      set(html ${PROJECT_BINARY_DIR}/manual/${program}.html)
+      add_custom_command(OUTPUT ${html}
+        COMMAND ${CMAKE_COMMAND} -DMANDOC=${MAPGRAFT_MANDOC} -DPAGE=${PROJECT_SOURCE_DIR}/man/${program}.1
+                -DHTML=${html} -P ${PROJECT_SOURCE_DIR}/packaging/manual-html.cmake
+        DEPENDS man/${program}.1 packaging/manual-html.cmake VERBATIM)
+      list(APPEND mapgraft_html_pages ${html})
+    endforeach()
+    add_custom_target(manual_html ALL DEPENDS ${mapgraft_html_pages})
+    install(FILES ${mapgraft_html_pages} DESTINATION manual COMPONENT manual)
+  else()
+    message(STATUS "mandoc not found: the package leaves out the manual pages as HTML")
+  endif()
+else()
   foreach(program IN LISTS MAPGRAFT_PROGRAMS)
     install(FILES man/${program}.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT manual)
+    # One script completes all three; bash loads it by the program's name.
+    install(FILES completion/mapgraft.bash DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
+            RENAME ${program} COMPONENT manual)
   endforeach()
   # Debian looks for the licence of a package in /usr/share/doc/<package>/copyright.
   file(READ LICENSE mapgraft_licence)
@@ -86,7 +111,8 @@ if(WIN32)
   set(CPACK_PACKAGE_FILE_NAME mapgraft-${PROJECT_VERSION}-windows)
   set(CPACK_INSTALL_CMAKE_PROJECTS
     "${PROJECT_BINARY_DIR};mapgraft;programs;/${mapgraft_windows}"
-    "${PROJECT_BINARY_DIR};mapgraft;docs;/")
+    "${PROJECT_BINARY_DIR};mapgraft;docs;/"
+    "${PROJECT_BINARY_DIR};mapgraft;manual;/")
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 else()
   set(CPACK_GENERATOR DEB)

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <string>
 
-#include "cli/mapped_file.h"
+#include "support/mapped_file.h"
 #include "map_builder.h"
 
 namespace {

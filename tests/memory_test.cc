@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "cli/fatal_error.h"
 #include "support/memory.h"
 
 namespace {
@@ -19,8 +20,7 @@ TEST(Memory, FreshBlocksAreAllZero) {
 }
 
 TEST(Memory, LargeBlocksAreZeroWritableAndReleasedInAnyOrder) {
-  // Blocks of 2 MiB or more have mappings of their own, while the table of
-  // them lasts; past it they come from the heap like the rest.
+  // Blocks of 2 MiB or more have mappings of their own.
   std::vector<std::uint8_t*> blocks;
   for (std::int32_t size : {2 << 20, (5 << 20) + 5, (2 << 20) - 1, 40 << 20}) {
     auto* block = static_cast<std::uint8_t*>(mem_alloc_zeroed(size));
@@ -41,9 +41,19 @@ TEST(Memory, LargeBlocksAreZeroWritableAndReleasedInAnyOrder) {
   for (std::uint8_t* block : blocks) mem_release(block);
 }
 
-TEST(MemoryDeathTest, RefusedRequestEndsWithStatus3AndTheExactMessage) {
+TEST(Memory, RefusedRequestIsAnErrorWithItsSize) {
+  try {
+    mem_alloc_zeroed(-5);
+    ADD_FAILURE() << "no error";
+  } catch (const out_of_memory& exhausted) {
+    EXPECT_EQ(exhausted.requested, -5);
+  }
+}
+
+TEST(MemoryDeathTest, ProgramsEndWithStatus3AndTheExactMessage) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_EXIT(mem_alloc_zeroed(-5), testing::ExitedWithCode(3),
+  const auto exhausting = [](int, char**) -> int { mem_alloc_zeroed(-5); return 0; };
+  EXPECT_EXIT(run_to_exhaustion(0, nullptr, exhausting), testing::ExitedWithCode(3),
               "^Unrecoverable error \\(3\\): malloc error: requested -5 bytes\n\n$");
   EXPECT_EXIT(fail_fatal(3, "%s %d", "gone", 7), testing::ExitedWithCode(3), "^Unrecoverable error \\(3\\): gone 7\n$");
 }

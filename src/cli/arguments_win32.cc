@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "support/memory.h"
+#include "cli/fatal_error.h"
+
 #include "support/utf8.h"
 
 int run_with_utf8_arguments(int, char**, int (*program)(int argc, char** argv)) {
@@ -26,5 +27,5 @@ int run_with_utf8_arguments(int, char**, int (*program)(int argc, char** argv)) 
   std::vector<char*> utf8_argv;
   for (std::string& argument : arguments) utf8_argv.push_back(argument.data());
   utf8_argv.push_back(nullptr);
-  return program(count, utf8_argv.data());
+  return run_to_exhaustion(count, utf8_argv.data(), program);
 }

@@ -6,9 +6,10 @@
 #include <string>
 #include <system_error>
 
-#include "cli/mapped_file.h"
+#include "support/mapped_file.h"
 #include "level/level_image.h"
 #include "level/level_insert.h"
+#include "cli/stdout_report.h"
 #include "level/level_reader.h"
 #include "level/level_writer.h"
 #include "support/edit_lock.h"

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "cli/edit_texts.h"
+#include "cli/stdout_report.h"
 #include "level/level_edit.h"
 #include "level/level_image.h"
 #include "level/level_reader.h"

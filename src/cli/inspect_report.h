@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "cli/stdout_report.h"
 #include "level/level_report.h"
 
 // What mapgraft-inspect makes of the reader's events. Every sink notes the

@@ -12,7 +12,7 @@
 #include <io.h>
 #endif
 
-#include "cli/mapped_file.h"
+#include "support/mapped_file.h"
 #include "cli/inspect_report.h"
 #include "level/level_image.h"
 #include "level/level_reader.h"

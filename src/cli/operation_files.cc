@@ -12,7 +12,7 @@
 #endif
 
 #include "cli/edit_texts.h"
-#include "cli/mapped_file.h"
+#include "support/mapped_file.h"
 #include "level/level_edit.h"
 #include "level/level_report.h"
 #include "support/memory.h"

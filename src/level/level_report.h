@@ -139,12 +139,3 @@ void printable_pieces(const std::uint8_t* bytes, std::size_t length, Piece&& pie
 }
 
 std::string printable_text(const std::uint8_t* bytes, std::size_t max_length);
-
-// Prints every line on standard output, buffered until the stage is done.
-class stdout_report final : public report_sink {
- public:
-  void report(report_kind kind, std::string_view line) override;
-  void chunk(const chunk_found& found) override;
-  void chunk_written(const chunk_record* record) override;
-  void flush() override;
-};

@@ -46,6 +46,8 @@ class edit_target {
   // (exclusive), and a file whose size changes while it is read. Prints
   // nothing.
   status open(const char* path, const std::function<void()>& on_wait = {});
+  // The same without any lock, for a library whose program does the locking.
+  status open_unlocked(const char* path) { return open(path, {}, false); }
 
   std::span<const std::uint8_t> bytes() const { return {bytes_, length_}; }
   // Gives back the memory of the bytes once they have been taken; the lock
@@ -65,6 +67,7 @@ class edit_target {
   bool changed_while_waiting() const { return changed_; }
 
  private:
+  status open(const char* path, const std::function<void()>& on_wait, bool locked);
   void release();
 
   std::intptr_t handle_ = -1;

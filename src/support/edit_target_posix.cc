@@ -15,7 +15,7 @@
 
 namespace {
 
-status failure(int error) { return status::failure(system_error_text(error)); }
+status failure(int error) { return status::failure(system_error_text(error), error); }
 
 bool same_file(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
@@ -79,7 +79,9 @@ void edit_target::release() {
   handle_ = -1;
 }
 
-status edit_target::open(const char* path, const std::function<void()>& on_wait) {
+status edit_target::open(const char* path, const std::function<void()>& on_wait) { return open(path, on_wait, true); }
+
+status edit_target::open(const char* path, const std::function<void()>& on_wait, bool locked) {
   release();
   path_ = path;
   waited_ = false;
@@ -107,7 +109,7 @@ status edit_target::open(const char* path, const std::function<void()>& on_wait)
     }
     if (first) first_seen = info;
     first = false;
-    if (status s = lock(fd, waited_, on_wait); !s.is_ok()) {
+    if (status s = locked ? lock(fd, waited_, on_wait) : status::ok(); !s.is_ok()) {
       release();
       return s;
     }

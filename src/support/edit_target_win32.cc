@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "cli/mapped_file.h"
+#include "support/mapped_file.h"
 #include "support/memory.h"
 
 // The file is copied and closed at once, so that it can be replaced
@@ -18,11 +18,13 @@ void edit_target::release_bytes() {
 
 void edit_target::release() { release_bytes(); }
 
-status edit_target::open(const char* path, const std::function<void()>&) {
+status edit_target::open(const char* path, const std::function<void()>& on_wait) { return open(path, on_wait, true); }
+
+status edit_target::open(const char* path, const std::function<void()>&, bool locked) {
   release();
   path_ = path;
   file_path_ = path;
-  if (status s = lock_.take(path); !s.is_ok()) return s;
+  if (status s = locked ? lock_.take(path) : status::ok(); !s.is_ok()) return s;
   std::string why;
   const mapped_file_ptr file(mapped_file_open(path, why));
   if (!file) return status::failure(why);

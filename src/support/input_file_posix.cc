@@ -9,7 +9,7 @@
 
 namespace {
 
-status failure(int error) { return status::failure(system_error_text(error)); }
+status failure(int error) { return status::failure(system_error_text(error), error); }
 
 }  // namespace
 

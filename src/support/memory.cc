@@ -1,10 +1,7 @@
 #include "support/memory.h"
 
-#include <cstdarg>
-#include <cstdio>
+#include <cstddef>
 #include <cstdlib>
-
-#include "support/output_stream.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define MAPGRAFT_ADDRESS_SANITIZER 1
@@ -37,18 +34,14 @@ namespace {
 constexpr std::size_t huge_page = std::size_t{2} << 20;
 constexpr std::int32_t large_block_size = 2 << 20;
 
-struct large_block {
-  void* start;
-  std::size_t length;
-};
-
-// A run holds a handful of large blocks; past these, calloc serves. The tool
-// is single-threaded, so the table needs no lock.
-large_block large_blocks[64];
+// Every block starts with a header that says how it was obtained, so that
+// releasing it needs no table shared between threads.
+constexpr std::size_t header_size = 16;
+constexpr std::size_t from_heap = 0;
 
 void* map_large_block(std::size_t size) {
   const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-  const std::size_t length = (size + page - 1) / page * page;
+  const std::size_t length = (header_size + size + page - 1) / page * page;
   void* reserved = mmap(nullptr, length + huge_page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (reserved == MAP_FAILED) return nullptr;
   const auto first = reinterpret_cast<std::uintptr_t>(reserved);
@@ -58,30 +51,12 @@ void* map_large_block(std::size_t size) {
   munmap(reinterpret_cast<void*>(start + length), first + huge_page - start);
   void* block = reinterpret_cast<void*>(start);
   madvise(block, length, MADV_HUGEPAGE);  // refused where huge pages are off; small pages then serve
-
-  for (large_block& slot : large_blocks) {
-    if (slot.start == nullptr) {
-      slot = {block, length};
-      return block;
-    }
-  }
-  munmap(block, length);
-  return nullptr;
+  *static_cast<std::size_t*>(block) = length;
+  return static_cast<std::byte*>(block) + header_size;
 }
-
-bool unmap_large_block(void* block) {
-  for (large_block& slot : large_blocks) {
-    if (slot.start == block) {
-      munmap(slot.start, slot.length);
-      slot = {};
-      return true;
-    }
-  }
-  return false;
-}
+#else
+constexpr std::size_t header_size = 0;
 #endif
-
-void (*fatal_cleanup)() = nullptr;
 
 }  // namespace
 
@@ -93,31 +68,22 @@ void* mem_alloc_zeroed(std::int32_t size) {
   // calloc hands back zero pages without touching them, so a large block costs
   // no more than the bytes later copied into it. A zero-byte request still
   // needs a distinct, releasable block.
-  if (block == nullptr && size >= 0) block = std::calloc(size == 0 ? 1 : static_cast<std::size_t>(size), 1);
-  if (block == nullptr) fail_fatal(3, "malloc error: requested %i bytes\n", size);
+  if (block == nullptr && size >= 0) {
+    block = std::calloc(header_size + (size == 0 ? 1 : static_cast<std::size_t>(size)), 1);
+    if (block != nullptr) block = static_cast<std::byte*>(block) + header_size;
+  }
+  if (block == nullptr) throw out_of_memory{size};
   return block;
 }
 
 void mem_release(void* block) {
   if (block == nullptr) return;
+  std::byte* const start = static_cast<std::byte*>(block) - header_size;
 #if MAPGRAFT_LARGE_BLOCKS
-  if (unmap_large_block(block)) return;
+  if (const std::size_t mapped = *reinterpret_cast<std::size_t*>(start); mapped != from_heap) {
+    munmap(start, mapped);
+    return;
+  }
 #endif
-  std::free(block);
+  std::free(start);
 }
-
-void fail_fatal(int status, const char* format, ...) {
-  // First, in case standard error blocks.
-  if (fatal_cleanup != nullptr) fatal_cleanup();
-  // Lines already reported come before the fatal one.
-  standard_output().flush();
-  std::fprintf(stderr, "Unrecoverable error (%i): ", status);
-  va_list args;
-  va_start(args, format);
-  std::vfprintf(stderr, format, args);
-  va_end(args);
-  std::fputs("\n", stderr);
-  std::exit(status);
-}
-
-void fail_fatal_cleanup(void (*cleanup)()) { fatal_cleanup = cleanup; }

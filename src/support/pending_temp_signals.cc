@@ -6,7 +6,6 @@
 #include <climits>
 #include <cstring>
 
-#include "support/memory.h"
 
 namespace {
 
@@ -62,7 +61,6 @@ void install_cleanup_handlers() {
     action.sa_mask = cleanup_set();
     sigaction(sig, &action, nullptr);
   }
-  fail_fatal_cleanup(pending_temp_remove);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -54,6 +55,10 @@ class replacement_file final : public byte_sink {
   // temporary file. `target` must stay open until after commit(): its lock
   // keeps other edits out until the new file is in place.
   status begin(const edit_target& target);
+  // Called with true once the temporary file exists and with false once it
+  // is gone or renamed into place, instead of the process-wide removal on a
+  // signal or a fatal error: a library leaves signals to its program.
+  void watch_temp(std::function<void(const std::string& path, bool created)> watch) { watch_ = std::move(watch); }
   // Instead of replacing a file, creates `output`, which must not exist yet,
   // with the permission bits of `like` (without `like`, as a new file gets
   // them). The temporary file goes beside `output`, and commit() renames it
@@ -91,6 +96,10 @@ class replacement_file final : public byte_sink {
 
   std::intptr_t handle_ = -1;
   std::string target_;  // the file itself, links resolved
+  void temp_created();
+  void temp_gone();
+
+  std::function<void(const std::string&, bool)> watch_;
   std::string temp_;
   std::string shown_;   // the target as the user named it
   const edit_target* source_ = nullptr;  // null: a new file

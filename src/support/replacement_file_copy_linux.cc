@@ -12,7 +12,7 @@
 
 namespace {
 
-status failure(int error) { return status::failure(system_error_text(error)); }
+status failure(int error) { return status::failure(system_error_text(error), error); }
 
 // The system cannot copy this way between these two files (another file
 // system, an old kernel, a sandbox that filters the call): the next way is

@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "support/edit_target.h"
 #include "support/file_attributes.h"
@@ -18,7 +19,7 @@
 
 namespace {
 
-status failure(int error) { return status::failure(system_error_text(error)); }
+status failure(int error) { return status::failure(system_error_text(error), error); }
 
 
 mode_t new_file_mode() {
@@ -82,14 +83,29 @@ status temp_folder_failure(const std::string& shown, const std::string& file, in
 
 replacement_file::~replacement_file() { discard(); }
 
+void replacement_file::temp_created() {
+  if (watch_)
+    watch_(temp_, true);
+  else
+    pending_temp_arm(temp_.c_str());
+}
+
+void replacement_file::temp_gone() {
+  if (watch_)
+    watch_(temp_, false);
+  else
+    pending_temp_disarm();
+  temp_.clear();
+}
+
 void replacement_file::discard() {
   if (handle_ >= 0) close(static_cast<int>(handle_));
   handle_ = -1;
   if (!temp_.empty()) {
-    pending_temp_guard blocked;
+    std::optional<pending_temp_guard> blocked;
+    if (!watch_) blocked.emplace();
     unlink(temp_.c_str());
-    pending_temp_disarm();
-    temp_.clear();
+    temp_gone();
   }
 }
 
@@ -131,12 +147,13 @@ status replacement_file::begin_new(const char* path, const char* like) {
 status replacement_file::create_temp(const std::string& folder, const std::string& name) {
   std::string temp = replacement_temp_path(folder, name);
   if (temp.size() > PATH_MAX) return failure(ENAMETOOLONG);
-  pending_temp_guard blocked;
+  std::optional<pending_temp_guard> blocked;
+  if (!watch_) blocked.emplace();
   const int fd = mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) return temp_folder_failure(shown_, target_, errno);
   handle_ = fd;
   temp_ = temp;
-  pending_temp_arm(temp_.c_str());
+  temp_created();
   return status::ok();
 }
 
@@ -183,9 +200,9 @@ status replacement_file::commit() {
     return failure(error);
   }
   {
-    pending_temp_guard blocked;
-    pending_temp_disarm();
-    temp_.clear();
+    std::optional<pending_temp_guard> blocked;
+    if (!watch_) blocked.emplace();
+    temp_gone();
   }
   // The rename itself is only durable once the folder is flushed; the file
   // is in place either way, so a failure here changes nothing.

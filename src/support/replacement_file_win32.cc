@@ -49,7 +49,7 @@ void install_cleanup_handler() {
 
 HANDLE handle_of(std::intptr_t value) { return reinterpret_cast<HANDLE>(value); }
 
-status failure(DWORD error) { return status::failure(windows_error_text(error)); }
+status failure(DWORD error) { return status::failure(windows_error_text(error), static_cast<int>(error)); }
 status last_failure() { return failure(GetLastError()); }
 
 std::string folder_of(const std::string& path) {
@@ -88,14 +88,29 @@ std::string system_error_text(int error) {
 
 replacement_file::~replacement_file() { discard(); }
 
+// Called with the pending lock held.
+void replacement_file::temp_created() {
+  if (watch_)
+    watch_(temp_, true);
+  else
+    pending_armed = true;
+}
+
+void replacement_file::temp_gone() {
+  if (watch_)
+    watch_(temp_, false);
+  else
+    pending_armed = false;
+  temp_.clear();
+}
+
 void replacement_file::discard() {
   if (handle_ != -1) CloseHandle(handle_of(handle_));
   handle_ = -1;
   if (!temp_.empty()) {
     pending_locked locked;
     DeleteFileW(windows_path(temp_).c_str());
-    pending_armed = false;
-    temp_.clear();
+    temp_gone();
   }
 }
 
@@ -137,7 +152,7 @@ status replacement_file::begin(const edit_target& target) {
 
 status replacement_file::create_temp(const std::string& folder, const std::string& name) {
   const DWORD attributes = source_ != nullptr && new_mode_ != 0 ? new_mode_ : FILE_ATTRIBUTE_NORMAL;
-  install_cleanup_handler();
+  if (!watch_) install_cleanup_handler();
   DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
   for (int attempt = 0; attempt < 100; ++attempt, seed = seed * 1664525u + 1013904223u) {
     char suffix[16];
@@ -158,8 +173,8 @@ status replacement_file::create_temp(const std::string& folder, const std::strin
     }
     handle_ = reinterpret_cast<std::intptr_t>(file);
     temp_ = temp;
-    std::memcpy(pending_temp, wide_temp.c_str(), (wide_temp.size() + 1) * sizeof(wchar_t));
-    pending_armed = true;
+    if (!watch_) std::memcpy(pending_temp, wide_temp.c_str(), (wide_temp.size() + 1) * sizeof(wchar_t));
+    temp_created();
     return status::ok();
   }
   return failure(ERROR_FILE_EXISTS);
@@ -191,8 +206,7 @@ status replacement_file::commit() {
     // A new file never replaces one that appeared meanwhile.
     const DWORD replace = source_ != nullptr ? MOVEFILE_REPLACE_EXISTING : 0;
     if (MoveFileExW(windows_path(temp_).c_str(), windows_path(target_).c_str(), replace | MOVEFILE_WRITE_THROUGH)) {
-      pending_armed = false;
-      temp_.clear();
+      temp_gone();
     } else {
       error = GetLastError();
     }

@@ -9,9 +9,17 @@ class status {
  public:
   static status ok() { return status(); }
   static status failure(std::string why) { return status(std::move(why)); }
+  // A failure the system reported: errno on POSIX, GetLastError() on Windows.
+  static status failure(std::string why, int system_error) {
+    status s(std::move(why));
+    s.system_error_ = system_error;
+    return s;
+  }
 
   bool is_ok() const { return !failed_; }
   const std::string& why() const { return why_; }
+  // The system's error number, 0 when the system did not report one.
+  int system_error() const { return system_error_; }
 
  private:
   status() = default;
@@ -19,4 +27,5 @@ class status {
 
   bool failed_ = false;
   std::string why_;
+  int system_error_ = 0;
 };

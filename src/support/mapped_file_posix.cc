@@ -1,4 +1,4 @@
-#include "cli/mapped_file.h"
+#include "support/mapped_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,0 +1,141 @@
+/* libmapgraft: read, change and safely rewrite tarvex map files (.lvl).
+ *
+ * A map file comes in three shapes, all numbers little-endian:
+ *   plain     4-byte tile entries only;
+ *   tileset   a Windows bitmap (the tileset), then the tile entries;
+ *   extended  the bitmap padded to a multiple of 4 bytes, a metadata block,
+ *             then the tile entries. The bitmap's first reserved field (u16
+ *             at offset 6) holds the block's offset, and its file size field
+ *             (u32 at offset 2) the offset of the tile entries.
+ * The metadata block is the magic "elvl", its u32 total length, a u32 zero,
+ * then chunk records back to back: a 4-byte type such as "ATTR", a u32 data
+ * length L, L data bytes, zero padding up to a multiple of 4. An ATTR chunk
+ * holds a text "key=value". Maps are always written in the extended shape;
+ * a map without a tileset of its own gets the default one.
+ *
+ * Every function that can fail returns 0 (MG_OK) or an mg_error code. The
+ * library never exits, prints or installs signal handlers, and keeps no
+ * global mutable state: two threads may use two maps at once, and the const
+ * functions may run concurrently on one map. Every pointer returned into a
+ * map stays valid until that map next changes or is freed. */
+#ifndef MAPGRAFT_H
+#define MAPGRAFT_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#define MG_VERSION_MAJOR 0
+#define MG_VERSION_MINOR 1
+#define MG_VERSION_PATCH 1
+#define MG_VERSION_STRING "0.1.1"
+
+#if defined(MG_STATIC)
+#define MG_EXPORT
+#elif defined(_WIN32) || defined(__CYGWIN__)
+#if defined(MG_BUILDING)
+#define MG_EXPORT __declspec(dllexport)
+#else
+#define MG_EXPORT __declspec(dllimport)
+#endif
+#elif defined(__GNUC__) && __GNUC__ >= 4
+#define MG_EXPORT __attribute__((visibility("default")))
+#else
+#define MG_EXPORT
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+enum mg_error {
+  MG_OK = 0,
+  MG_ERR_NOMEM = 1,        /* memory ran out */
+  MG_ERR_ARGUMENT = 2,     /* a null pointer, an empty key or one holding '=', a bad options size */
+  MG_ERR_NOT_A_MAP = 3,    /* too short to be a map */
+  MG_ERR_DAMAGED = 4,      /* damaged metadata, read without MG_READ_FORCE */
+  MG_ERR_NO_CHUNK = 5,     /* a chunk index out of range */
+  MG_ERR_NO_ATTR = 6,      /* no ATTR chunk of that key */
+  MG_ERR_NO_TILESET = 7,   /* the map has no tileset of its own */
+  MG_ERR_BAD_TILESET = 8,  /* not a bitmap that can be a map's tileset */
+  MG_ERR_TOO_LARGE = 9,    /* past the format's limits */
+  MG_ERR_IO = 10,          /* the reason is in errno, on Windows in GetLastError() */
+  MG_ERR_CALLBACK = 11,    /* a write callback returned non-zero */
+  MG_ERR_CHANGED = 12,     /* the file changed since it was read */
+  MG_ERR_VERIFY = 13,      /* the file written does not read back as written */
+  MG_ERR_EXISTS = 14       /* MG_SAVE_NEW: the file exists */
+};
+
+enum mg_shape { MG_SHAPE_PLAIN = 0, MG_SHAPE_TILESET = 1, MG_SHAPE_EXTENDED = 2 };
+
+/* mg_map_read flags. */
+#define MG_READ_FORCE 1u /* keep what a damaged map holds instead of MG_ERR_DAMAGED */
+
+/* mg_save_options flags. */
+#define MG_SAVE_NEW 1u    /* create a new file, never replace one */
+#define MG_SAVE_CHECK 2u  /* make every check possible without writing, write nothing */
+#define MG_SAVE_ANYWAY 4u /* save even when the file changed since it was read */
+
+typedef struct mg_map mg_map;
+
+typedef struct {
+  unsigned char type[4];
+  const unsigned char *data;
+  size_t size;
+} mg_chunk;
+
+typedef int mg_write_fn(void *context, const void *data, size_t size);
+
+typedef struct {
+  size_t size; /* sizeof(mg_save_options) */
+  unsigned flags;
+  void (*warn)(void *context, const char *text);
+  void (*temp)(void *context, const char *path, int created);
+  void *context;
+} mg_save_options;
+
+/* A static, non-empty, lower-case text for any value; never NULL. */
+MG_EXPORT const char *mg_strerror(int error);
+/* The version the programs print. */
+MG_EXPORT const char *mg_version(void);
+
+/* Copies what it needs from data. On failure *map is NULL. */
+MG_EXPORT int mg_map_read(const void *data, size_t size, unsigned flags, mg_map **map);
+/* As mg_map_read, from a file (a UTF-8 path on Windows). The map remembers
+ * the file, for the change check of mg_map_save_file. */
+MG_EXPORT int mg_map_read_file(const char *path, unsigned flags, mg_map **map);
+MG_EXPORT void mg_map_free(mg_map *map);
+
+/* An mg_shape: the shape as read. */
+MG_EXPORT int mg_map_shape(const mg_map *map);
+/* NULL, or the text of the first damage found. */
+MG_EXPORT const char *mg_map_damage(const mg_map *map);
+MG_EXPORT size_t mg_map_chunk_count(const mg_map *map);
+MG_EXPORT int mg_map_chunk(const mg_map *map, size_t index, mg_chunk *chunk);
+/* The map's own tileset bitmap, or MG_ERR_NO_TILESET. */
+MG_EXPORT int mg_map_tileset(const mg_map *map, const unsigned char **data, size_t *size);
+MG_EXPORT int mg_map_tiles(const mg_map *map, const unsigned char **data, size_t *size);
+/* The bytes after "key=" of the first ATTR chunk of that key; not
+ * NUL-terminated. */
+MG_EXPORT int mg_map_get_attr(const mg_map *map, const char *key, const unsigned char **value, size_t *size);
+
+/* Each change is all-or-nothing. Indexes are current positions. */
+MG_EXPORT int mg_map_add_chunk(mg_map *map, const char type[4], const void *data, size_t size);
+MG_EXPORT int mg_map_remove_chunk(mg_map *map, size_t index);
+MG_EXPORT int mg_map_replace_chunk(mg_map *map, size_t index, const void *data, size_t size);
+MG_EXPORT int mg_map_set_attr(mg_map *map, const char *key, const char *value);
+MG_EXPORT int mg_map_unset_attr(mg_map *map, const char *key);
+MG_EXPORT int mg_map_set_tileset(mg_map *map, const void *bitmap, size_t size);
+
+MG_EXPORT int mg_map_written_size(const mg_map *map, uint64_t *size);
+/* Writes the map in the extended shape through write; a non-zero return
+ * from it stops the write with MG_ERR_CALLBACK. */
+MG_EXPORT int mg_map_write(const mg_map *map, mg_write_fn *write, void *context);
+/* Replaces path safely: a temporary file beside it, flushed, read back and
+ * compared, then renamed over it. options may be NULL. */
+MG_EXPORT int mg_map_save_file(const mg_map *map, const char *path, const mg_save_options *options);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

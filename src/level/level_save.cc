@@ -1,0 +1,142 @@
+#include "level/level_save.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "level/level_writer.h"
+#include "support/file_io.h"
+#include "support/memory.h"
+#include "support/replacement_file.h"
+
+namespace {
+
+class counting_sink final : public byte_sink {
+ public:
+  status write(std::span<const std::uint8_t> bytes) override {
+    total += bytes.size();
+    return status::ok();
+  }
+  status copy(const file_source& source) override {
+    total += source.length;
+    return status::ok();
+  }
+  std::uint64_t total = 0;
+};
+
+// Owns a block from mem_alloc_zeroed.
+class block {
+ public:
+  explicit block(std::int32_t size) : bytes(static_cast<std::uint8_t*>(mem_alloc_zeroed(size))) {}
+  ~block() { mem_release(bytes); }
+  block(const block&) = delete;
+  block& operator=(const block&) = delete;
+  std::uint8_t* const bytes;
+};
+
+// Compares what is written again with what the temporary file holds, block
+// by block, and a chunk copied from a raw file by a sample of its blocks.
+class written_check final : public byte_sink {
+ public:
+  explicit written_check(replacement_file& file) : file_(file), theirs_(block_size), ours_(block_size) {}
+
+  status write(std::span<const std::uint8_t> bytes) override {
+    while (!bytes.empty()) {
+      const std::size_t part = std::min<std::size_t>(bytes.size(), block_size);
+      if (status s = file_.read_back(offset_, {theirs_.bytes, part}); !s.is_ok()) return differ();
+      if (std::memcmp(theirs_.bytes, bytes.data(), part) != 0) return differ();
+      offset_ += part;
+      bytes = bytes.subspan(part);
+    }
+    return status::ok();
+  }
+
+  // The first and the last block and every one in between at an even step,
+  // 64 of them at most.
+  status copy(const file_source& source) override {
+    const std::uint64_t blocks = (source.length + block_size - 1) / block_size;
+    const std::uint64_t step = std::max<std::uint64_t>(1, blocks / 64);
+    for (std::uint64_t index = 0, next = 0; index < blocks; index = next) {
+      const std::uint64_t at = index * block_size;
+      const std::size_t part = static_cast<std::size_t>(std::min<std::uint64_t>(block_size, source.length - at));
+      if (status s = file_read_at(source.file, at, {ours_.bytes, part}); !s.is_ok()) return s;
+      if (status s = file_.read_back(offset_ + at, {theirs_.bytes, part}); !s.is_ok()) return differ();
+      if (std::memcmp(theirs_.bytes, ours_.bytes, part) != 0) return differ();
+      next = index + step;
+      if (next >= blocks && index + 1 < blocks) next = blocks - 1;
+    }
+    offset_ += source.length;
+    return file_source_check_length(source);
+  }
+
+  bool differs = false;
+  std::uint64_t offset() const { return offset_; }
+
+ private:
+  status differ() {
+    differs = true;
+    return status::failure("");
+  }
+
+  static constexpr std::int32_t block_size = 1 << 16;
+  replacement_file& file_;
+  block theirs_;
+  block ours_;
+  std::uint64_t offset_ = 0;
+};
+
+status failed(save_outcome& outcome, save_outcome::failure why, status s) {
+  outcome.failed = s.system_error() == EEXIST ? save_outcome::failure::exists : why;
+  return s;
+}
+
+}  // namespace
+
+status level_save(const level_image& image, const save_plan& plan, report_sink& report, save_outcome& outcome) {
+  using failure = save_outcome::failure;
+  outcome = save_outcome{};
+  // The sizes are refused before anything is opened for writing.
+  counting_sink count;
+  null_report quiet;
+  if (status s = level_write_to(image, count, quiet); !s.is_ok()) return failed(outcome, failure::too_large, s);
+  outcome.length = count.total;
+
+  if (plan.check_only) {
+    status s = plan.create ? replacement_file::probe_new(plan.path) : replacement_file::probe(plan.path);
+    if (!s.is_ok()) return failed(outcome, failure::system, s);
+    // The writer's lines, as a write would print them.
+    s = level_write_to(image, count, report);
+    report.flush();
+    return s;
+  }
+
+  // The read stage's lines are out before the temporary file exists.
+  report.flush();
+  edit_target opened;
+  const edit_target* target = plan.target;
+  if (!plan.create && target == nullptr) {
+    if (status s = opened.open_unlocked(plan.path); !s.is_ok()) return failed(outcome, failure::system, s);
+    opened.release_bytes();
+    target = &opened;
+  }
+  replacement_file file;
+  if (plan.watch_temp) file.watch_temp(plan.watch_temp);
+  if (status s = plan.create ? file.begin_new(plan.path, plan.like) : file.begin(*target); !s.is_ok())
+    return failed(outcome, failure::system, s);
+  const status written = level_write_to(image, file, report);
+  // The writer's lines are out before the target is replaced.
+  report.flush();
+  if (!written.is_ok()) return failed(outcome, failure::system, written);
+
+  std::uint64_t length = 0;
+  if (status s = file.written_length(length); !s.is_ok()) return failed(outcome, failure::verify, s);
+  written_check check(file);
+  const status compared = level_write_to(image, check, quiet);
+  if (!compared.is_ok() && !check.differs) return failed(outcome, failure::verify, compared);
+  if (check.differs || check.offset() != length) return failed(outcome, failure::verify, status::failure(""));
+
+  if (status s = file.commit(); !s.is_ok()) return failed(outcome, failure::system, s);
+  outcome.length = length;
+  outcome.warnings = file.warnings();
+  return status::ok();
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "level/level_image.h"
+#include "level/level_report.h"
+#include "support/edit_target.h"
+#include "support/status.h"
+
+// Writing a map to a file, the one way every writer takes: the bytes go to a
+// temporary file beside the target, which is flushed, read back and compared
+// with what was meant, then renamed over the target (or, creating a file,
+// into a name that must not exist).
+//
+// Data the edit copies straight from a raw file in the kernel are checked by
+// their length and a sample of blocks: reading them back whole would cost as
+// much as the copy itself. Everything else is compared whole.
+struct save_plan {
+  const char* path = nullptr;           // the file replaced or created
+  const edit_target* target = nullptr;  // replacing: the map as the caller opened (and locked) it; null: opened here,
+                                        // without a lock
+  bool create = false;                  // create `path`, never replace a file
+  const char* like = nullptr;           // creating: the file whose permission bits the new one takes; null: 0666
+                                        // less the umask
+  bool check_only = false;              // make every check possible without writing, and write nothing
+  // Told when the temporary file comes into being (true) and when it is gone
+  // (false). Without it, the file is removed on a signal that ends the
+  // process or a fatal error, by handlers installed for the purpose.
+  std::function<void(const std::string& path, bool created)> watch_temp;
+};
+
+// A failed verification says why, or nothing when the bytes differ.
+struct save_outcome {
+  enum class failure { none, too_large, exists, verify, system } failed = failure::none;
+  std::uint64_t length = 0;           // the bytes written, or that would be
+  std::vector<std::string> warnings;  // what the new file could not keep, one line each
+};
+
+status level_save(const level_image& image, const save_plan& plan, report_sink& report, save_outcome& outcome);

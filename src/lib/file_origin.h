@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A file as read: its bytes, and what tells whether it has changed since.
+// POSIX: device, inode, size, modification and change times; Windows: the
+// volume, the file index, the size, and FILE_BASIC_INFO's write and change
+// times.
+struct file_origin {
+  bool known = false;
+  std::string path;
+  std::uint64_t device = 0;
+  std::uint64_t file = 0;
+  std::uint64_t size = 0;
+  std::int64_t modified = 0;  // nanoseconds, or Windows' 100-nanosecond ticks
+  std::int64_t changed = 0;
+  bool operator==(const file_origin& other) const {
+    return device == other.device && file == other.file && size == other.size && modified == other.modified &&
+           changed == other.changed;
+  }
+};
+
+// Reads the whole file at `path` into `bytes` and notes its identity. On
+// failure returns MG_ERR_IO with the reason left in errno (GetLastError() on
+// Windows), or MG_ERR_TOO_LARGE for a file of 2 GiB or more.
+int file_origin_read(const char* path, std::vector<std::uint8_t>& bytes, file_origin& origin);
+
+// The identity `path` names now; MG_ERR_IO when it has none.
+int file_origin_now(const char* path, file_origin& origin);

@@ -1,0 +1,68 @@
+#include "lib/file_origin.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <limits>
+
+#include "mapgraft.h"
+
+namespace {
+
+file_origin origin_of(const char* path, const struct stat& info) {
+  file_origin origin;
+  origin.known = true;
+  origin.path = path;
+  origin.device = static_cast<std::uint64_t>(info.st_dev);
+  origin.file = static_cast<std::uint64_t>(info.st_ino);
+  origin.size = static_cast<std::uint64_t>(info.st_size);
+  origin.modified = std::int64_t{info.st_mtim.tv_sec} * 1000000000 + info.st_mtim.tv_nsec;
+  origin.changed = std::int64_t{info.st_ctim.tv_sec} * 1000000000 + info.st_ctim.tv_nsec;
+  return origin;
+}
+
+}  // namespace
+
+int file_origin_read(const char* path, std::vector<std::uint8_t>& bytes, file_origin& origin) {
+  const int fd = open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return MG_ERR_IO;
+  struct stat info {};
+  int result = MG_OK;
+  if (fstat(fd, &info) != 0) {
+    result = MG_ERR_IO;
+  } else if (!S_ISREG(info.st_mode)) {
+    errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+    result = MG_ERR_IO;
+  } else if (info.st_size >= std::numeric_limits<std::int32_t>::max()) {
+    result = MG_ERR_TOO_LARGE;
+  } else {
+    bytes.resize(static_cast<std::size_t>(info.st_size));
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+      const ssize_t got = read(fd, bytes.data() + done, bytes.size() - done);
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) {
+        result = MG_ERR_IO;
+        break;
+      }
+      if (got == 0) break;
+      done += static_cast<std::size_t>(got);
+    }
+    // A file that changed size meanwhile is taken as far as it was read.
+    bytes.resize(done);
+    origin = origin_of(path, info);
+  }
+  const int error = errno;
+  close(fd);
+  errno = error;
+  return result;
+}
+
+int file_origin_now(const char* path, file_origin& origin) {
+  struct stat info {};
+  if (stat(path, &info) != 0) return MG_ERR_IO;
+  origin = origin_of(path, info);
+  return MG_OK;
+}

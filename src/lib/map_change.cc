@@ -1,0 +1,110 @@
+#include <cstring>
+#include <span>
+#include <string>
+
+#include "level/level_edit.h"
+#include "lib/map_handle.h"
+#include "support/byte_order.h"
+
+namespace {
+
+std::span<const std::uint8_t> bytes_of(const void* data, size_t size) {
+  return {static_cast<const std::uint8_t*>(data), size};
+}
+
+bool key_refused(const char* key) { return key == nullptr || key[0] == '\0' || std::strchr(key, '=') != nullptr; }
+
+// Applies one operation. Everything that can be refused has been checked by
+// then, and the room the answers to the queries need afterwards is taken
+// first: a change either happens whole, or fails before it touches the map.
+int apply(mg_map* map, const edit_operation& op, std::size_t tileset_room = 0) {
+  return guarded([&]() -> int {
+    map->records.reserve(map->records.size() + 1);
+    map->tileset.reserve(tileset_room);
+    edit_summary summary;
+    if (!level_apply_edits(map->image, {&op, 1}, summary).is_ok()) return MG_ERR_TOO_LARGE;
+    if (summary.tileset_replaced) map->tileset_replaced = true;
+    map->refresh();
+    return MG_OK;
+  });
+}
+
+edit_operation operation(edit_operation::kind what) {
+  edit_operation op{};
+  op.what = what;
+  return op;
+}
+
+}  // namespace
+
+int mg_map_add_chunk(mg_map* map, const char type[4], const void* data, size_t size) {
+  if (map == nullptr || type == nullptr || (data == nullptr && size != 0)) return MG_ERR_ARGUMENT;
+  if (size > max_chunk_length) return MG_ERR_TOO_LARGE;
+  return guarded([&]() -> int {
+    edit_operation op = operation(edit_operation::kind::add);
+    std::memcpy(op.type, type, 4);
+    op.data = bytes_of(data, size);
+    return apply(map, op);
+  });
+}
+
+int mg_map_remove_chunk(mg_map* map, size_t index) {
+  if (map == nullptr) return MG_ERR_ARGUMENT;
+  if (index >= map->records.size()) return MG_ERR_NO_CHUNK;
+  return guarded([&]() -> int {
+    edit_operation op = operation(edit_operation::kind::remove);
+    op.indexes.push_back(index);
+    return apply(map, op);
+  });
+}
+
+int mg_map_replace_chunk(mg_map* map, size_t index, const void* data, size_t size) {
+  if (map == nullptr || (data == nullptr && size != 0)) return MG_ERR_ARGUMENT;
+  if (index >= map->records.size()) return MG_ERR_NO_CHUNK;
+  if (size > max_chunk_length) return MG_ERR_TOO_LARGE;
+  return guarded([&]() -> int {
+    edit_operation op = operation(edit_operation::kind::replace);
+    op.indexes.push_back(index);
+    op.data = bytes_of(data, size);
+    return apply(map, op);
+  });
+}
+
+int mg_map_set_attr(mg_map* map, const char* key, const char* value) {
+  if (map == nullptr || key_refused(key) || value == nullptr) return MG_ERR_ARGUMENT;
+  if (std::strlen(key) + 1 + std::strlen(value) > max_chunk_length) return MG_ERR_TOO_LARGE;
+  return guarded([&]() -> int {
+    edit_operation op = operation(edit_operation::kind::set);
+    op.key = key;
+    op.value = value;
+    return apply(map, op);
+  });
+}
+
+int mg_map_unset_attr(mg_map* map, const char* key) {
+  if (map == nullptr || key_refused(key)) return MG_ERR_ARGUMENT;
+  return guarded([&]() -> int {
+    edit_operation op = operation(edit_operation::kind::unset);
+    op.key = key;
+    return apply(map, op);
+  });
+}
+
+int mg_map_set_tileset(mg_map* map, const void* bitmap, size_t size) {
+  if (map == nullptr || (bitmap == nullptr && size != 0)) return MG_ERR_ARGUMENT;
+  const std::span<const std::uint8_t> file = bytes_of(bitmap, size);
+  return guarded([&]() -> int {
+    std::uint32_t length = 0;
+    if (!tileset_file_check(file, length).is_ok()) {
+      // A bitmap in every other respect, only too large for the offset.
+      const bool bitmap_otherwise = size >= static_cast<size_t>(bmp_header_size) && file[0] == 'B' &&
+                                    file[1] == 'M' && read_u32le(file.data() + 2) <= size &&
+                                    read_u16le(file.data() + 6) == 0;
+      return bitmap_otherwise && round4(read_u32le(file.data() + 2)) > max_metadata_offset ? MG_ERR_TOO_LARGE
+                                                                                          : MG_ERR_BAD_TILESET;
+    }
+    edit_operation op = operation(edit_operation::kind::tileset);
+    op.data = file;
+    return apply(map, op, length);
+  });
+}

@@ -1,0 +1,59 @@
+#include <cstring>
+
+#include "lib/map_handle.h"
+
+int mg_map_shape(const mg_map* map) {
+  if (map == nullptr) return MG_SHAPE_PLAIN;
+  switch (map->shape_as_read) {
+    case level_shape::plain: return MG_SHAPE_PLAIN;
+    case level_shape::tileset: return MG_SHAPE_TILESET;
+    case level_shape::extended: return MG_SHAPE_EXTENDED;
+  }
+  return MG_SHAPE_PLAIN;
+}
+
+const char* mg_map_damage(const mg_map* map) {
+  return map != nullptr && map->damaged ? map->damage.c_str() : nullptr;
+}
+
+size_t mg_map_chunk_count(const mg_map* map) { return map == nullptr ? 0 : map->records.size(); }
+
+int mg_map_chunk(const mg_map* map, size_t index, mg_chunk* chunk) {
+  if (map == nullptr || chunk == nullptr) return MG_ERR_ARGUMENT;
+  if (index >= map->records.size()) return MG_ERR_NO_CHUNK;
+  const chunk_record* record = map->records[index];
+  std::memcpy(chunk->type, chunk_record_type(record), 4);
+  chunk->data = chunk_record_bytes(record) + chunk_header_size;
+  chunk->size = chunk_record_length(record);
+  return MG_OK;
+}
+
+int mg_map_tileset(const mg_map* map, const unsigned char** data, size_t* size) {
+  if (map == nullptr || data == nullptr || size == nullptr) return MG_ERR_ARGUMENT;
+  if (map->tileset.empty()) return MG_ERR_NO_TILESET;
+  *data = map->tileset.data();
+  *size = map->tileset.size();
+  return MG_OK;
+}
+
+int mg_map_tiles(const mg_map* map, const unsigned char** data, size_t* size) {
+  if (map == nullptr || data == nullptr || size == nullptr) return MG_ERR_ARGUMENT;
+  *data = map->image.map_data;
+  *size = static_cast<size_t>(map->image.map_length);
+  return MG_OK;
+}
+
+int mg_map_get_attr(const mg_map* map, const char* key, const unsigned char** value, size_t* size) {
+  if (map == nullptr || key == nullptr || value == nullptr || size == nullptr) return MG_ERR_ARGUMENT;
+  const std::size_t key_length = std::strlen(key);
+  for (const chunk_record* record : map->records) {
+    const std::uint32_t length = chunk_record_length(record);
+    const std::uint8_t* data = chunk_record_bytes(record) + chunk_header_size;
+    if (std::memcmp(chunk_record_type(record), "ATTR", 4) != 0 || length < key_length + 1) continue;
+    if (std::memcmp(data, key, key_length) != 0 || data[key_length] != '=') continue;
+    *value = data + key_length + 1;
+    *size = length - key_length - 1;
+    return MG_OK;
+  }
+  return MG_ERR_NO_ATTR;
+}

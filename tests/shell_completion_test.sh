@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Completes command lines with the bash completion script given as $1, in a
+# folder of a few files, and compares the words offered with the expected ones.
+set -u
+source "$1" || exit 1
+cd "$(mktemp -d)" || exit 1
+trap 'rm -rf "$PWD"' EXIT
+mkdir sub && touch a.lvl b.LVL notes.txt tiles.bmp x=y.bmp
+failures=0
+
+# check EXPECTED WORD...: the last WORD is the one being completed.
+check() {
+  local expected=$1; shift
+  COMP_WORDS=("$@") COMP_CWORD=$(($# - 1)) COMPREPLY=()
+  "$(complete -p "$1" | sed 's/.* -F \([^ ]*\) .*/\1/')"
+  local got=$(printf '%s\n' "${COMPREPLY[@]}" | LC_ALL=C sort | xargs)
+  if [[ $got != "$expected" ]]; then
+    echo "FAIL: '$*' offers '$got', not '$expected'"
+    failures=$((failures + 1))
+  fi
+}
+
+check '--help -h' mapgraft -
+check 'a.lvl b.LVL sub' mapgraft ''
+check '' mapgraft a.lvl ''
+check 'a.lvl b.LVL notes.txt sub tiles.bmp x=y.bmp' mapgraft a.lvl ATTR ''
+check '--get' mapgraft-inspect --g
+check '' mapgraft-inspect --get ''
+check 'a.lvl b.LVL sub' mapgraft-inspect --get NAME ''
+check 'a.lvl b.LVL notes.txt sub tiles.bmp x=y.bmp' mapgraft-inspect --json -o ''
+check '--verbose --version' mapgraft-edit --ver
+check '--remove --remove-type --replace' mapgraft-edit --re
+check '' mapgraft-edit --add ''
+check 'notes.txt' mapgraft-edit --add ATTR n
+check 'a.lvl b.LVL sub' mapgraft-edit --add ATTR notes.txt ''
+check 'a.lvl b.LVL sub' mapgraft-edit --set NAME=Arena -nv ''
+check 'tiles.bmp' mapgraft-edit -no t
+check 'tiles.bmp' mapgraft-edit --output = t
+check 'y.bmp' mapgraft-edit --output = x = ''
+check 'a.lvl b.LVL sub' mapgraft-edit --output = out.lvl ''
+check 'a.lvl b.LVL sub' mapgraft-edit --replace 0 notes.txt --set = K = V -- ''
+check '' mapgraft-edit --set NAME = ''
+check 'y.bmp' mapgraft-edit --tileset x = ''
+check '' mapgraft-edit -- --v
+exit $((failures > 0))
