@@ -332,23 +332,32 @@ TEST(EditProgram, ATilesetTakenOutAndPutBackLeavesTheMapUnchanged) {
   }
 }
 
+// A name is skipped when it reaches a file the run has dealt with. The hard
+// link still names the old map once the first name is replaced, so it is
+// edited in its turn; in a dry run nothing is replaced, and it is skipped.
 TEST(EditProgram, TheSameFileByAnyNameIsEditedOnce) {
-  temp_folder folder;
-  const std::string map = folder.path("map.lvl"), link = folder.path("link.lvl"), hard = folder.path("hard.lvl");
-  write_file(map, typo_map);
-  fs::create_symlink("map.lvl", link);
-  fs::create_hard_link(map, hard);
-  const run_result r = run_editor({"--remove", "0", map, link, map, hard});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out_lines().size(), 1u);
-  // The rename gives the map a file of its own; its hard link keeps the old one.
-  const std::string detached =
-      editor_is_native() ? "mapgraft-edit: warning: '" + map + "' is now a file of its own: its 1 other hard link keeps the old map\n"
-                         : "";
-  EXPECT_EQ(r.err, detached + "mapgraft-edit: '" + link + "': skipped: the same file as '" + map + "'\n" + "mapgraft-edit: '" + map +
-                       "': skipped: the same file as '" + map + "'\n" + "mapgraft-edit: '" + hard +
-                       "': skipped: the same file as '" + map + "'\n");
-  EXPECT_EQ(read_file(link), extended_map(bitmap(60), {{"LOGO", bytes(5, 2)}}, tile_entries(2)));
+  for (const bool dry : {true, false}) {
+    temp_folder folder;
+    const std::string map = folder.path("map.lvl"), link = folder.path("link.lvl"), hard = folder.path("hard.lvl");
+    write_file(map, typo_map);
+    fs::create_symlink("map.lvl", link);
+    fs::create_hard_link(map, hard);
+    std::vector<std::string> args = {"--remove", "0", map, link, map, hard};
+    if (dry) args.insert(args.begin(), "-n");
+    const run_result r = run_editor(args);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out_lines().size(), dry ? 1u : 2u);
+    // The rename gives the map a file of its own; its hard link keeps the old one.
+    const std::string detached = editor_is_native() && !dry ? "mapgraft-edit: warning: '" + map +
+                                                                   "' is now a file of its own: its 1 other hard link keeps the old map\n"
+                                                             : "";
+    const std::string skipped_hard = dry ? "mapgraft-edit: '" + hard + "': skipped: the same file as '" + map + "'\n" : "";
+    EXPECT_EQ(r.err, detached + "mapgraft-edit: '" + link + "': skipped: the same file as '" + map + "'\n" + "mapgraft-edit: '" +
+                         map + "': skipped: the same file as '" + map + "'\n" + skipped_hard);
+    const bytes edited = extended_map(bitmap(60), {{"LOGO", bytes(5, 2)}}, tile_entries(2));
+    EXPECT_EQ(read_file(link), dry ? typo_map : edited);
+    EXPECT_EQ(read_file(hard), dry ? typo_map : edited);
+  }
 }
 
 TEST(EditProgram, OutputIsANewFileThatNeverReplacesOne) {
