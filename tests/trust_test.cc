@@ -84,25 +84,29 @@ TEST(Trust, AClosedStandardStreamNeverReachesTheMap) {
 
 // A new file (-o) takes the map's permission bits where the system lets it,
 // and says which it could not: in a set-group-ID folder of a group the user
-// is not in, the new file's own set-group-ID bit does not stay.
+// is not in, the new file's own set-group-ID bit does not stay, and a
+// set-user-ID bit does not go to a file of another owner.
 TEST(Trust, ANewFileSaysWhichPermissionsItCouldNotTake) {
   if (!editor_is_native() || geteuid() != 0) GTEST_SKIP() << "needs root, to run as another user";
-  temp_folder folder;
-  ASSERT_EQ(chown(folder.root().c_str(), 0, 3000), 0);
-  ASSERT_EQ(chmod(folder.root().c_str(), 02777), 0);
-  const std::string map = folder.path("map.lvl"), out = folder.path("out.lvl");
-  write_file(map, tile_entries(4));
-  ASSERT_EQ(chmod(map.c_str(), 02664), 0);
-  run_options options;
-  options.set_user = true;
-  options.uid = options.gid = 1001;
-  options.groups = {1001};
-  const run_result r = run_editor({"-o", out, "--set", "A=b", map}, options);
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, "mapgraft-edit: warning: '" + out + "' has mode 0664, not 2664\n");
-  struct stat info {};
-  ASSERT_EQ(stat(out.c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 07777, 0664u);
+  for (const bool as_other_user : {true, false}) {
+    temp_folder folder;
+    ASSERT_EQ(chown(folder.root().c_str(), 0, 3000), 0);
+    ASSERT_EQ(chmod(folder.root().c_str(), 02777), 0);
+    const std::string map = folder.path("map.lvl"), out = folder.path("out.lvl");
+    write_file(map, tile_entries(4));
+    ASSERT_EQ(chown(map.c_str(), as_other_user ? 0 : 1000, 3000), 0);
+    ASSERT_EQ(chmod(map.c_str(), as_other_user ? 02664 : 04755), 0);
+    run_options options;
+    options.set_user = as_other_user;
+    options.uid = options.gid = 1001;
+    options.groups = {1001};
+    const run_result r = run_editor({"-o", out, "--set", "A=b", map}, options);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "mapgraft-edit: warning: '" + out + "' has mode " + (as_other_user ? "0664, not 2664\n" : "0755, not 4755\n"));
+    struct stat info {};
+    ASSERT_EQ(stat(out.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, as_other_user ? 0664u : 0755u);
+  }
 }
 
 std::string attribute(const std::string& path, const char* name) {
@@ -121,11 +125,13 @@ TEST(Trust, AnotherUsersFileKeepsItsGroupAclAndAttributes) {
     std::string name;
     bool as_other_user;
     uid_t owner;
-    std::string warning;  // besides the hard link's
+    std::vector<std::string> warnings;  // besides the hard link's
+    mode_t mode;
   };
+  // The set-user-ID bit does not go to another owner; the group, kept, keeps its bit.
   const std::vector<user_case> cases = {
-      {"root", false, 1000, ""},
-      {"uid 1001 in group 2000", true, 1001, "now belongs to you, not to uid 1000"},
+      {"root", false, 1000, {}, 06660},
+      {"uid 1001 in group 2000", true, 1001, {"now belongs to you, not to uid 1000", "now has mode 2660, not 6660"}, 02660},
   };
   for (const user_case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -135,7 +141,7 @@ TEST(Trust, AnotherUsersFileKeepsItsGroupAclAndAttributes) {
     write_file(msg, text_bytes("hello"));
     write_file(map, tile_entries(4));
     ASSERT_EQ(chown(map.c_str(), 1000, 2000), 0);
-    ASSERT_EQ(chmod(map.c_str(), 0660), 0);
+    ASSERT_EQ(chmod(map.c_str(), 06660), 0);
     if (setxattr(map.c_str(), "user.origin", "drawn by hand", 13, 0) != 0) GTEST_SKIP() << "no user.* attributes here";
     ASSERT_EQ(std::system(("setfacl -m u:1002:rw- '" + map + "'").c_str()), 0);
     ASSERT_EQ(link(map.c_str(), other.c_str()), 0);
@@ -149,7 +155,8 @@ TEST(Trust, AnotherUsersFileKeepsItsGroupAclAndAttributes) {
     options.groups = {1001, 2000};
     const run_result r = run_tool({map, "ATTR", msg}, options);
     EXPECT_EQ(r.status, 0);
-    std::string warnings = c.warning.empty() ? "" : "mapgraft: warning: '" + map + "' " + c.warning + "\n";
+    std::string warnings;
+    for (const std::string& warning : c.warnings) warnings += "mapgraft: warning: '" + map + "' " + warning + "\n";
     warnings += "mapgraft: warning: '" + map + "' is now a file of its own: its 1 other hard link keeps the old map\n";
     EXPECT_EQ(r.err, warnings);
     EXPECT_EQ(read_file(map), edited(tile_entries(4), {"ATTR", msg}));
@@ -158,7 +165,7 @@ TEST(Trust, AnotherUsersFileKeepsItsGroupAclAndAttributes) {
     ASSERT_EQ(stat(map.c_str(), &info), 0);
     EXPECT_EQ(info.st_uid, c.owner);
     EXPECT_EQ(info.st_gid, 2000u);
-    EXPECT_EQ(info.st_mode & 07777, 0660u);
+    EXPECT_EQ(info.st_mode & 07777, c.mode);
     EXPECT_EQ(attribute(map, "system.posix_acl_access"), acl);
     EXPECT_EQ(attribute(map, "user.origin"), "drawn by hand");
     EXPECT_EQ(folder.entries(), (std::vector<std::string>{"map.lvl", "msg.txt", "other-name.lvl"}));

@@ -105,6 +105,7 @@ class replacement_file final : public byte_sink {
   const edit_target* source_ = nullptr;  // null: a new file
   std::vector<std::string> warnings_;
   std::uint32_t new_mode_ = 0;  // a new file's permission bits (POSIX) or attributes (Windows)
+  std::uint32_t new_owner_ = 0, new_group_ = 0;  // whose set-ID bits new_mode_ holds (POSIX)
 };
 
 // The system's text for an error number.

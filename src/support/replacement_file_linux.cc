@@ -47,6 +47,16 @@ std::string folder_of(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// A new file is the user's: a set-ID bit of `like` goes only to the owner
+// and group it was given for.
+mode_t set_id_bits_kept(int fd, mode_t mode, std::uint32_t owner, std::uint32_t group) {
+  struct stat info {};
+  if (fstat(fd, &info) != 0) return mode & ~(S_ISUID | S_ISGID);
+  if (info.st_uid != owner) mode &= ~S_ISUID;
+  if (info.st_gid != group) mode &= ~S_ISGID;
+  return mode;
+}
+
 }  // namespace
 
 std::string system_error_text(int error) { return std::strerror(error); }
@@ -136,6 +146,8 @@ status replacement_file::begin_new(const char* path, const char* like) {
   if (like != nullptr) {
     if (stat(like, &info) != 0) return failure(errno);
     new_mode_ = info.st_mode & 07777;
+    new_owner_ = info.st_uid;
+    new_group_ = info.st_gid;
   }
   // Known at commit for certain; told here, before the whole file is written.
   if (lstat(path, &info) == 0) return failure(EEXIST);
@@ -178,7 +190,7 @@ status replacement_file::commit() {
   int error = 0;
   if (source_ != nullptr) {
     file_attributes_keep(static_cast<int>(source_->handle()), fd, source_->facts(), shown_, warnings_);
-  } else if (fchmod(fd, new_mode_) != 0) {
+  } else if (fchmod(fd, set_id_bits_kept(fd, new_mode_, new_owner_, new_group_)) != 0) {
     error = errno;
   } else if (struct stat now {}; fstat(fd, &now) == 0 && (now.st_mode & 07777) != new_mode_) {
     // The set-group-ID bit of a group the user is not in does not stay.
