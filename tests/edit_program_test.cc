@@ -90,7 +90,6 @@ TEST(EditProgram, UsageErrorsOpenNothing) {
       {{"--replace", "18446744073709551616", "NOTE", "MAP"}, "chunk index '18446744073709551616' is too large"},
       {{"--add", "A", "-", "--replace", "0", "-", "MAP"}, "'-' (standard input) is given more than once"},
       {{"--set", "A=1", "-"}, "'-' (standard input) cannot be a MAP"},
-      {{"--set", "A=1", "-o", "-", "MAP"}, "'-' (standard input) cannot be the output FILE"},
       {{"--set", "A=1", "-oOUT", "--output=OUT", "MAP"}, "option '--output' is given more than once"},
       {{"--set", "A=1", "-o", "OUT", "MAP", "MAP"}, "--output takes exactly one MAP, not 2"},
   };
@@ -193,7 +192,7 @@ TEST(EditProgram, VerboseAndQuiet) {
             (std::vector<std::string>{"inserting default tileset", "patching bmp header",
                                       "writing bmp tileset: 49720 bytes 304x160 8bpp compression:'none'",
                                       "writing elvl: 12 + 12 bytes 1 chunks", "writing chunk: type:'ATTR' size:2/4",
-                                      "writing map: 4 bytes 1 tiles",
+                                      "writing map: 4 bytes 1 tiles", "+ chunk 0: type:'ATTR' size:2/4 data:'hi'",
                                       map + ": 0 removed, 1 added, 0 replaced; 1 chunks; " + std::to_string(size) + " bytes written"}));
   const run_result quiet = run_editor({"-vq", "--remove", "0", map});
   EXPECT_EQ(quiet.status, 0);
@@ -274,6 +273,8 @@ TEST(EditProgram, EachMapSucceedsOrFailsOnItsOwn) {
       else
         failures.push_back("mapgraft-edit: '" + path + "': " + failure);
     }
+    const std::string summary = std::to_string(failures.size()) + " of " + std::to_string(maps.size()) + " maps failed";
+    failures.push_back("mapgraft-edit: " + summary);
     const run_result r = run_editor(args);
     EXPECT_EQ(r.status, 1);
     expect_lines(r.err, failures);
@@ -313,7 +314,8 @@ TEST(EditProgram, AFileSizeLimitFailsOneMapOrTheReport) {
     EXPECT_EQ(r.signal, 0);
     EXPECT_EQ(r.status, report_limited ? 0 : 1);
     EXPECT_EQ(r.err, report_limited ? "mapgraft-edit: cannot write standard output: File too large\n"
-                                    : "mapgraft-edit: '" + maps[1].path + "': cannot write: File too large\n");
+                                    : "mapgraft-edit: '" + maps[1].path + "': cannot write: File too large\n" +
+                                          "mapgraft-edit: 1 of 60 maps failed\n");
     for (std::size_t i = 0; i < maps.size(); ++i) EXPECT_EQ(maps[i].untouched(), !report_limited && i == 1) << i;
     EXPECT_EQ(folder.entries().size(), report_limited ? 61u : 60u);
   }
@@ -428,6 +430,123 @@ TEST(EditProgram, AnUnwritableMapFailsTheSameInADryRun) {
   EXPECT_EQ(folder.entries(), std::vector<std::string>{"map.lvl"});
 }
 
+// -o - sends the map down a pipe and the report to standard error; -o alone
+// converts or copies; a batch with failures ends on its count.
+TEST(EditProgram, StandardOutputCopiesAndTheBatchSummary) {
+  const bytes fixed = extended_map(bitmap(60), {{"ATTR", text_bytes("NAME=Arena")}, {"LOGO", bytes(5, 2)}}, tile_entries(2));
+  const auto as_string = [](const bytes& b) { return std::string(b.begin(), b.end()); };
+  const std::string size = std::to_string(fixed.size()), typo_size = std::to_string(typo_map.size());
+  struct output_case {
+    std::vector<std::string> args;
+    bool terminal;
+    int status;
+    std::string out;
+    std::string err;  // MAP, OUT, MISSING as in args
+    bytes written;    // OUT's contents; empty: OUT is not created
+  };
+  const std::vector<output_case> cases = {
+      {{"-o", "-", "--set", "NAME=Arena", "MAP"}, false, 0, as_string(fixed),
+       "MAP: 0 removed, 0 added, 1 replaced; 2 chunks; " + size + " bytes written to standard output\n", {}},
+      {{"-qo-", "--set", "NAME=Arena", "MAP"}, false, 0, as_string(fixed), "", {}},
+      {{"-n", "--output=-", "--set", "NAME=Arena", "MAP"}, true, 0, "",
+       "MAP: 0 removed, 0 added, 1 replaced; 2 chunks; " + size + " bytes would be written to standard output\n", {}},
+      {{"-o", "-", "--set", "NAME=Arena", "MAP"}, true, 1, "",
+       "mapgraft-edit: not writing binary data to a terminal; use -o FILE or a redirect\n", {}},
+      {{"-o", "OUT", "MAP"}, false, 0, "MAP: 0 removed, 0 added, 0 replaced; 2 chunks; " + typo_size + " bytes written to OUT\n", "",
+       typo_map},
+      {{"--set", "NAME=Arena", "MAP", "MISSING", "MAP"}, false, 1, "MAP: 0 removed, 0 added, 1 replaced; 2 chunks; " + size +
+       " bytes written\n", "mapgraft-edit: 'MISSING': cannot open: \n" "mapgraft-edit: 'MAP': skipped: the same file as 'MAP'\n"
+       "mapgraft-edit: 1 of 3 maps failed\n", {}},
+  };
+  for (const output_case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    if (c.terminal && !editor_is_native()) continue;
+    temp_folder folder;
+    const dated_file map(folder.path("map.lvl"), typo_map);
+    run_options options;
+    options.stdout_terminal = c.terminal;
+    const run_result r = run_editor(with_paths(c.args, folder), options);
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(c.out.starts_with("BM") ? r.raw_out : r.out, replaced_words(c.out, folder));
+    // The system's reason after "cannot open: " is left unchecked.
+    std::string err = r.err;
+    if (const std::size_t at = err.find("cannot open: "); at != std::string::npos) err.erase(at + 13, err.find('\n', at) - at - 13);
+    EXPECT_EQ(err, replaced_words(c.err, folder));
+    if (c.err.ends_with("maps failed\n")) {
+      EXPECT_EQ(read_file(map.path), fixed);
+    } else {
+      EXPECT_TRUE(map.untouched());
+    }
+    if (!c.written.empty()) {
+      EXPECT_EQ(read_file(folder.path("out.lvl")), c.written);
+    }
+  }
+}
+
+// -v shows each chunk changed, as mapgraft-inspect prints it, in a dry run too.
+TEST(EditProgram, VerboseShowsEachChange) {
+  const std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>> cases = {
+      {{"-nv", "--set", "NAME=Arena", "MAP"},
+       {"- chunk 0: type:'ATTR' size:10/12 data:'NAME=Arnea'", "+ chunk 0: type:'ATTR' size:10/12 data:'NAME=Arena'"}},
+      {{"-v", "--remove", "0", "--add", "TXT", "NOTE", "--set", "NAME=Arnea", "MAP"},
+       {"- chunk 0: type:'ATTR' size:10/12 data:'NAME=Arnea'", "+ chunk 1: type:' TXT' size:4/4",
+        "+ chunk 2: type:'ATTR' size:10/12 data:'NAME=Arnea'"}},
+      {{"-v", "--set", "NAME=Arnea", "MAP"}, {}},
+      {{"-nv", "--tileset", "BMP", "--replace", "1", "NOTE", "MAP"},
+       {"- chunk 1: type:'LOGO' size:5/8", "+ chunk 1: type:'LOGO' size:4/4",
+        "~ tileset: 60 bytes 16x16 8bpp compression:'none' -> 92 bytes 3x16 8bpp compression:'none'"}},
+  };
+  for (const auto& [args, lines] : cases) {
+    SCOPED_TRACE(::testing::PrintToString(args));
+    temp_folder folder;
+    write_file(folder.path("new.bmp"), bitmap(90, {.width = 3}));
+    write_file(folder.path("note.txt"), text_bytes("note"));
+    for (const bool to_pipe : {false, true}) {
+      write_file(folder.path("map.lvl"), typo_map);
+      std::vector<std::string> with_output = with_paths(args, folder);
+      if (to_pipe) with_output.insert(with_output.begin(), {"-o", "-"});
+      const run_result r = run_editor(with_output);
+      EXPECT_EQ(r.status, 0) << r.err;
+      std::vector<std::string> changes;
+      for (const std::string& line : lines_of(to_pipe ? r.err : r.out))
+        if (line.starts_with("- ") || line.starts_with("+ ") || line.starts_with("~ ")) changes.push_back(line);
+      EXPECT_EQ(changes, lines);
+      EXPECT_TRUE(lines_of(to_pipe ? r.err : r.out).back().starts_with(folder.path("map.lvl") + ": "));
+    }
+  }
+}
+
+// A name that could forge a line or drive the terminal is shown as the shell
+// would read it back; any other name as it is.
+TEST(EditProgram, NamesThatCouldForgeALineAreEscaped) {
+  if (!editor_is_native() || !inspector_is_native() || !tool_is_native()) GTEST_SKIP() << "Windows names are UTF-16";
+  const std::vector<std::pair<std::string, std::string>> names = {
+      {"nl\nx.lvl", "'nl'$'\\n''x.lvl'"},          {"esc\x1b[31m.lvl", "'esc'$'\\033''[31m.lvl'"},
+      {"it's.lvl", "\"it's.lvl\""},                {"bad\xff\xc2\x85.lvl", "'bad'$'\\377\\302\\205''.lvl'"},
+      {"q\"$'.lvl", "'q\"$'\\''.lvl'"},            {"plain name.lvl", ""},
+  };
+  for (const auto& [name, form] : names) {
+    SCOPED_TRACE(name);
+    temp_folder folder;
+    const std::string path = folder.path(name), missing = folder.path(name + "x");
+    write_file(path, tile_entries(1));
+    // The folder's own path needs no quoting, so the form takes it in.
+    const auto shown = [&](const std::string& full, const std::string& escaped, bool quoted) {
+      if (escaped.empty()) return quoted ? "'" + full + "'" : full;
+      const std::string dir = folder.path("");
+      return escaped[0] == '$' ? "'" + dir + "'" + escaped : escaped.substr(0, 1) + dir + escaped.substr(1);
+    };
+    const std::string missing_form = form.empty() ? "" : form.substr(0, form.size() - 1) + "x" + form.back();
+    const run_result edited = run_editor({"--set", "A=1", path, missing});
+    EXPECT_EQ(edited.out.rfind(shown(path, form, false) + ": 0 removed, 1 added", 0), 0u) << edited.out;
+    EXPECT_EQ(edited.err.rfind("mapgraft-edit: " + shown(missing, missing_form, true) + ": cannot open: ", 0), 0u) << edited.err;
+    const run_result inspected = run_inspector({path, path});
+    EXPECT_EQ(inspected.out.rfind("==> " + shown(path, form, false) + " <==\n", 0), 0u) << inspected.out;
+    const run_result tool = run_tool({missing});
+    EXPECT_EQ(tool.err.rfind("mapgraft: cannot open " + shown(missing, missing_form, true) + ": ", 0), 0u) << tool.err;
+  }
+}
+
 // cmd.exe leaves wildcards to the program.
 TEST(EditProgram, WildcardsAreExpandedOnWindows) {
   if (!editor_is_windows()) GTEST_SKIP() << "the shell expands them elsewhere";
@@ -438,6 +557,9 @@ TEST(EditProgram, WildcardsAreExpandedOnWindows) {
   EXPECT_EQ(r.err.rfind("mapgraft-edit: '" + folder.path("*.none") + "': cannot open: ", 0), 0u) << r.err;
   for (const std::string name : {"a.lvl", "b.lvl"})
     EXPECT_EQ(read_file(folder.path(name)).size(), tile_entries(1).size() + 49720 + 12 + 20) << name;
+  const run_result keys = run_inspector({"--keys", folder.path("*.lvl")});
+  EXPECT_EQ(keys.status, 0);
+  EXPECT_EQ(keys.out, folder.path("a.lvl") + ": ZONE\n" + folder.path("b.lvl") + ": ZONE\n");
   EXPECT_EQ(read_file(folder.path("c.txt")), tile_entries(1));
 }
 

@@ -1,6 +1,7 @@
 // mapgraft-inspect --json as a script meets it: one valid line a map,
 // whatever bytes the map and its name hold, saying what the text report says.
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -85,7 +86,7 @@ std::vector<std::string> report_from_json(const json& map, std::int64_t file_siz
   return lines;
 }
 
-const std::vector<std::string> fields = {"file", "shape", "tileset", "metadata", "chunks", "damage", "map", "error"};
+const std::vector<std::string> fields = {"file", "file_bytes", "shape", "tileset", "metadata", "chunks", "attrs", "damage", "map", "error"};
 
 void expect_agreement(const std::string& path, const run_result& text, const json& map) {
   std::vector<std::string> keys;
@@ -93,15 +94,30 @@ void expect_agreement(const std::string& path, const run_result& text, const jso
   EXPECT_EQ(keys.size(), fields.size());
   for (const std::string& field : fields) EXPECT_TRUE(map.contains(field)) << field;
   EXPECT_EQ(map["file"], path);
+  EXPECT_TRUE(map["file_bytes"].is_null());
   if (!map["error"].is_null()) {
     EXPECT_EQ(text.out, "");
     EXPECT_EQ(text.err, "mapgraft-inspect: " + map["error"].get<std::string>() + "\n");
     for (const std::string& field : fields) {
-      if (field != "file" && field != "error") {
+      if (field != "file" && field != "error" && field != "file_bytes") {
         EXPECT_TRUE(map[field].is_null()) << field;
       }
     }
     return;
+  }
+  // The first value of each key, in chunk order, where the chunks have one.
+  EXPECT_EQ(map["attrs"].is_null(), map["chunks"].is_null());
+  std::vector<std::string> keys_seen;
+  for (const json& chunk : map["chunks"]) {
+    const std::string text = chunk["text"].is_null() ? "" : chunk["text"].get<std::string>();
+    const std::size_t equals = text.find('=');
+    if (equals == std::string::npos || std::find(keys_seen.begin(), keys_seen.end(), text.substr(0, equals)) != keys_seen.end())
+      continue;
+    keys_seen.push_back(text.substr(0, equals));
+    EXPECT_EQ(map["attrs"][keys_seen.back()].get<std::string>().rfind(text.substr(equals + 1), 0), 0u);
+  }
+  if (!map["attrs"].is_null()) {
+    EXPECT_EQ(map["attrs"].size(), keys_seen.size());
   }
   std::vector<std::string> report, damage;
   for (const std::string& line : text.out_lines()) (is_damage_line(line) ? damage : report).push_back(line);
@@ -200,6 +216,9 @@ TEST(Inspect, JsonOfAnyBytesIsValid) {
   for (std::size_t i = 0; i < every_type.size(); i += 4) chunks.push_back({every_type.substr(i, 4), text_bytes("x")});
   chunks.push_back({"ATTR", text_bytes(every_byte)});
   for (const text_case& t : texts) chunks.push_back({"ATTR", text_bytes(t.data)});
+  // Two keys that decode to one text: the first holds.
+  chunks.push_back({"ATTR", text_bytes("K\xff=1")});
+  chunks.push_back({"ATTR", text_bytes("K\xfe=2")});
 
   temp_folder folder;
   std::vector<std::string> names = {"map.lvl"};
@@ -216,6 +235,10 @@ TEST(Inspect, JsonOfAnyBytesIsValid) {
     std::string shown = path;
     if (const std::size_t at = shown.find('\xff'); at != std::string::npos) shown.replace(at, 1, "\xef\xbf\xbd");
     EXPECT_EQ(map["file"], shown);
+    EXPECT_EQ(map["file_bytes"], shown == path ? json() : json(base64_text(path)));
+    const nlohmann::ordered_json attrs = nlohmann::ordered_json::parse(r.out)["attrs"];
+    EXPECT_EQ(attrs.dump(), "{\"NAME\":" + json(every_byte.substr(5)).dump(-1, ' ', false, json::error_handler_t::replace) +
+                                ",\"K\xef\xbf\xbd\":\"1\"}");
     const json& read = map["chunks"];
     ASSERT_EQ(read.size(), chunks.size());
     for (std::size_t i = 0; i < 64; ++i) EXPECT_EQ(as_string(latin1_of(read[i]["type"])), every_type.substr(4 * i, 4));
@@ -228,6 +251,8 @@ TEST(Inspect, JsonOfAnyBytesIsValid) {
 // cut falls: every string of 6 bytes from those that matter to UTF-8, cut
 // after the fourth.
 TEST(JsonText, PiecesEscapeAsTheWholeText) {
+  EXPECT_EQ(base64_text("\xff" "ab"), "/2Fi");
+  EXPECT_EQ(base64_text("nl\nx.lvl"), "bmwKeC5sdmw=");
   const std::uint8_t alphabet[] = {'a', 0x80, 0xA0, 0xBF, 0xC2, 0xE0, 0xF0, 0xFF};
   const auto escaped = [](std::string_view text) {
     std::string out;

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -60,10 +61,13 @@ bool tool_is_windows() {
   return program.size() > 4 && program.compare(program.size() - 4, 4, ".exe") == 0;
 }
 
-bool editor_is_windows() {
-  const std::string program = editor_command().back();
+static bool is_windows_program(const std::vector<std::string>& command) {
+  const std::string& program = command.back();
   return program.size() > 4 && program.compare(program.size() - 4, 4, ".exe") == 0;
 }
+
+bool editor_is_windows() { return is_windows_program(editor_command()); }
+bool inspector_is_windows() { return is_windows_program(inspector_command()); }
 
 std::string banner_pattern() {
   return "mapgraft v0\\.1\\.1 (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) [ 123][0-9] [0-9]{4} .+";
@@ -98,6 +102,9 @@ run_result run_command(std::vector<std::string> words, const std::vector<std::st
   }
   int pipe_ends[2] = {-1, -1};
   if (options.pipe_reader_takes >= 0 && pipe(pipe_ends) != 0) throw std::runtime_error("pipe failed");
+  int terminal = -1, terminal_end = -1;
+  if (options.stdout_terminal && openpty(&terminal, &terminal_end, nullptr, nullptr, nullptr) != 0)
+    throw std::runtime_error("openpty failed");
   std::fflush(nullptr);
   const pid_t pid = fork();
   if (pid < 0) throw std::runtime_error("fork failed");
@@ -108,6 +115,7 @@ run_result run_command(std::vector<std::string> words, const std::vector<std::st
       if (fd < 0) _exit(126);
       dup2(fd, 1);
     }
+    if (terminal_end >= 0) dup2(terminal_end, 1);
     dup2(fileno(err), 2);
     if (in != nullptr) dup2(fileno(in), 0);
     if (pipe_ends[0] >= 0) {
@@ -143,6 +151,9 @@ run_result run_command(std::vector<std::string> words, const std::vector<std::st
     piped.resize(got);
     close(pipe_ends[0]);
   }
+  // What the program writes to a terminal here is short: the pseudo-terminal
+  // holds it until the program has ended.
+  if (terminal_end >= 0) close(terminal_end);
   if (options.while_running) options.while_running(pid);
   int wait_status = 0;
   while (waitpid(pid, &wait_status, 0) < 0) {
@@ -152,7 +163,13 @@ run_result run_command(std::vector<std::string> words, const std::vector<std::st
   if (WIFSIGNALED(wait_status)) result.signal = WTERMSIG(wait_status);
   if (in != nullptr) std::fclose(in);
   const std::string written = slurp(out);
-  result.raw_out = pipe_ends[0] >= 0 ? piped : written;
+  if (terminal >= 0) {
+    fcntl(terminal, F_SETFL, O_NONBLOCK);
+    char buffer[4096];
+    for (ssize_t n; (n = read(terminal, buffer, sizeof buffer)) > 0;) piped.append(buffer, static_cast<std::size_t>(n));
+    close(terminal);
+  }
+  result.raw_out = pipe_ends[0] >= 0 || terminal >= 0 ? piped : written;
   result.out = without_carriage_returns(result.raw_out);
   result.err = without_carriage_returns(slurp(err));
   return result;

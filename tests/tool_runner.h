@@ -29,6 +29,7 @@ struct run_options {
   std::vector<std::string> environment;  // NAME=value settings added to the tool's environment
   std::function<void(pid_t)> while_running;  // called once the process has started
   std::optional<std::string> input;  // its standard input; none: the test's own
+  bool stdout_terminal = false;      // standard output is a pseudo-terminal, whose output is kept as `out`
 };
 
 struct run_result {
@@ -53,6 +54,7 @@ bool editor_is_native();
 // True when the tool under test is a Windows executable (run under Wine).
 bool tool_is_windows();
 bool editor_is_windows();
+bool inspector_is_windows();
 
 // The tool's first output line, whatever the build date.
 std::string banner_pattern();

@@ -16,6 +16,7 @@
 #include "support/edit_target.h"
 #include "support/output_stream.h"
 #include "support/replacement_file.h"
+#include "support/shell_quote.h"
 #include "support/standard_streams.h"
 
 #ifndef MAPGRAFT_VERSION
@@ -34,7 +35,7 @@ constexpr const char* help_text =
 enum exit_status { written = 0, not_written = 1, usage = 2 };
 
 int cannot(const char* what, const char* path, const std::string& why) {
-  print_error_line(format_line("mapgraft: cannot %s '%s': %s", what, path, why.c_str()));
+  print_error_line(format_line("mapgraft: cannot %s %s: %s", what, quoted_name(path).c_str(), why.c_str()));
   return not_written;
 }
 
@@ -53,7 +54,7 @@ int edit(int argc, char** argv) {
   std::string why;
   // Holds the lock on the map until the new map has replaced it.
   edit_target map;
-  const auto waiting = [target] { tell(std::string("waiting for another edit of '") + target + "'"); };
+  const auto waiting = [target] { tell("waiting for another edit of " + quoted_name(target)); };
   if (status s = map.open(target, waiting); !s.is_ok())
     return cannot(s.why() == edit_in_progress_text ? "write" : "open", target, s.why());
   if (level_read(level.image, map.bytes(), report) == read_result::rejected) return not_written;

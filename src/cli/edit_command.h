@@ -22,6 +22,8 @@ struct command {
   bool version = false;
   bool reads_standard_input = false;
 
+  bool writes_standard_output() const { return output && *output == "-"; }
+
   bool has_index_operations() const {
     return std::any_of(operations.begin(), operations.end(), [](const edit_operation& op) {
       return op.what == edit_operation::kind::remove || op.what == edit_operation::kind::replace;

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "cli/binary_output.h"
+#include "cli/change_lines.h"
 #include "cli/edit_texts.h"
 #include "cli/stdout_report.h"
 #include "level/level_edit.h"
@@ -13,6 +15,7 @@
 #include "support/edit_target.h"
 #include "support/output_stream.h"
 #include "support/replacement_file.h"
+#include "support/shell_quote.h"
 
 namespace {
 
@@ -52,18 +55,23 @@ class map_report final : public report_sink {
   stdout_report out_;
 };
 
-// Counts what a dry run would write.
+// Counts what is written, and passes it on to `next` where there is one: a
+// dry run only counts.
 class counting_sink final : public byte_sink {
  public:
+  explicit counting_sink(byte_sink* next) : next_(next) {}
   status write(std::span<const std::uint8_t> bytes) override {
     total += bytes.size();
-    return status::ok();
+    return next_ != nullptr ? next_->write(bytes) : status::ok();
   }
   status copy(const file_source& source) override {
     total += source.length;
-    return status::ok();
+    return next_ != nullptr ? next_->copy(source) : status::ok();
   }
   std::uint64_t total = 0;
+
+ private:
+  byte_sink* next_;
 };
 
 void print_line(const command& c, const std::string& line) {
@@ -75,11 +83,13 @@ void print_line(const command& c, const std::string& line) {
 }
 
 std::string change_text(const command& c, const std::string& path, const edit_summary& summary, std::uint64_t bytes) {
-  return format_line(changed_line, path.c_str(), static_cast<long long>(summary.removed), static_cast<long long>(summary.added),
+  return format_line(changed_line, shown_name(path).c_str(), static_cast<long long>(summary.removed), static_cast<long long>(summary.added),
                      static_cast<long long>(summary.replaced), summary.tileset_replaced ? tileset_part : "",
                      static_cast<long long>(summary.chunks), static_cast<unsigned long long>(bytes),
                      c.dry_run ? would_be_written_part : written_part,
-                     c.output ? format_line(output_part, c.output->c_str()).c_str() : "");
+                     !c.output                ? ""
+                     : c.writes_standard_output() ? standard_output_part
+                                                  : format_line(output_part, shown_name(*c.output).c_str()).c_str());
 }
 
 }  // namespace
@@ -87,7 +97,7 @@ std::string change_text(const command& c, const std::string& path, const edit_su
 status edit_map(const command& c, const std::string& path, std::span<const edit_operation> operations) {
   // Held until the new map is in place: another edit of the map waits.
   edit_target input;
-  const auto waiting = [&path] { print_error_line(format_line(waiting_line, path.c_str())); };
+  const auto waiting = [&path] { print_error_line(format_line(waiting_line, quoted_name(path).c_str())); };
   if (status s = input.open(path.c_str(), waiting); !s.is_ok())
     return s.why() == edit_in_progress_text ? refused(cannot_write, s.why()) : refused(cannot_open, s.why());
   if (input.changed_while_waiting() && c.has_index_operations()) return status::failure(changed_while_waiting);
@@ -105,8 +115,16 @@ status edit_map(const command& c, const std::string& path, std::span<const edit_
   // With -o the result is written whatever it is, and the map's bytes are
   // not needed again.
   if (c.output) input.release_bytes();
+  change_lines changes;
+  if (c.verbose) changes.before(image);
   edit_summary summary;
-  if (status s = level_apply_edits(image, operations, summary); !s.is_ok()) return s;
+  std::vector<std::int8_t> fates;
+  if (status s = level_apply_edits(image, operations, summary, c.verbose ? &fates : nullptr); !s.is_ok()) return s;
+  // Printed before the map's count line, whatever becomes of the write.
+  const std::vector<std::string> change_text_lines = c.verbose ? changes.after(image, summary, fates) : std::vector<std::string>{};
+  const auto print_changes = [&] {
+    for (const std::string& line : change_text_lines) print_line(c, line);
+  };
 
   if (!c.output) {
     const std::span<const std::uint8_t> old = input.bytes();
@@ -117,7 +135,7 @@ status edit_map(const command& c, const std::string& path, std::span<const edit_
     };
     if (status s = level_compare_written(image, read_old, old.size(), same); !s.is_ok()) return refused(cannot_write, s.why());
     if (same) {
-      print_line(c, format_line(c.dry_run ? would_be_unchanged_line : unchanged_line, path.c_str()));
+      print_line(c, format_line(c.dry_run ? would_be_unchanged_line : unchanged_line, shown_name(path).c_str()));
       return status::ok();
     }
   }
@@ -125,18 +143,30 @@ status edit_map(const command& c, const std::string& path, std::span<const edit_
 
   const auto write_failed = [&](const status& s) {
     if (is_temp_folder_failure(s)) return s;
-    return c.output ? status::failure(format_line(cannot_write_output, c.output->c_str(), s.why().c_str()))
+    if (c.writes_standard_output()) return refused(cannot_write_standard_output, s.why());
+    return c.output ? status::failure(format_line(cannot_write_output, quoted_name(*c.output).c_str(), s.why().c_str()))
                     : refused(cannot_write, s.why());
   };
   if (c.dry_run) {
-    if (status s = c.output ? replacement_file::probe_new(c.output->c_str()) : replacement_file::probe(path.c_str()); !s.is_ok())
-      return write_failed(s);
-    counting_sink count;
+    // Standard output has nothing to check before it is written.
+    const status writable = c.writes_standard_output() ? status::ok()
+                            : c.output                 ? replacement_file::probe_new(c.output->c_str())
+                                                       : replacement_file::probe(path.c_str());
+    if (!writable.is_ok()) return write_failed(writable);
+  }
+  // Counted, and in a real run to standard output: a pipe cannot be read
+  // back, so what goes down it is what the writer gave.
+  if (c.dry_run || c.writes_standard_output()) {
+    standard_output_sink out;
+    counting_sink count(c.dry_run ? nullptr : &out);
     const status counted = level_write_to(image, count, report);
     report.flush();
     if (!counted.is_ok()) return write_failed(counted);
-    const char* written_to = c.output ? c.output->c_str() : path.c_str();
-    if (status s = replacement_file::probe_room(written_to, count.total, !c.output); !s.is_ok()) return write_failed(s);
+    if (c.dry_run && !c.writes_standard_output()) {
+      const char* written_to = c.output ? c.output->c_str() : path.c_str();
+      if (status s = replacement_file::probe_room(written_to, count.total, !c.output); !s.is_ok()) return write_failed(s);
+    }
+    print_changes();
     print_line(c, change_text(c, path, summary, count.total));
     return status::ok();
   }
@@ -160,6 +190,7 @@ status edit_map(const command& c, const std::string& path, std::span<const edit_
   if (!same) return status::failure(verification_failed);
 
   if (status s = file.commit(); !s.is_ok()) return write_failed(s);
+  print_changes();
   print_line(c, change_text(c, path, summary, length));
   for (const std::string& line : file.warnings()) print_error_line("mapgraft-edit: warning: " + line);
   return status::ok();

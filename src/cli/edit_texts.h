@@ -31,10 +31,14 @@ constexpr const char* help_text =
     "  -n, --dry-run              do everything but write: say what would be written\n"
     "  -o, --output FILE          write the result to FILE, a new file with MAP's\n"
     "                               permissions, and leave MAP as it is (one MAP\n"
-    "                               only)\n"
+    "                               only); '-' is standard output, and the lines\n"
+    "                               go to standard error; without an operation,\n"
+    "                               convert or copy MAP\n"
     "      --force                write a damaged map, or convert a file that does\n"
     "                               not look like a map\n"
-    "  -v, --verbose              print mapgraft's report lines for each map\n"
+    "  -v, --verbose              print mapgraft's report lines for each map, and\n"
+    "                               each chunk changed: '- ' before its old line,\n"
+    "                               '+ ' before its new one\n"
     "  -q, --quiet                print nothing on standard output\n"
     "  -h, --help                 print this help and exit\n"
     "      --version              print the version and exit\n"
@@ -45,48 +49,41 @@ constexpr const char* help_text =
     "this run have none. TYPE is 1 to 4 bytes, filled up with zero bytes. A FILE of\n"
     "'-' is standard input, read to its end once, before the first map.\n"
     "\n"
+    "A run of several maps with failures ends on 'mapgraft-edit: N of M maps failed'.\n"
+    "\n"
     "Exit status: 0 every map was written or is unchanged, 1 a map or a FILE failed,\n"
     "2 usage, 3 out of memory.\n";
 
 constexpr const char* version_text = "mapgraft-edit (mapgraft) " MAPGRAFT_VERSION "\n";
 
-// Usage: one line with the reason, then the pointer to --help.
-constexpr const char* usage_line = "mapgraft-edit: %s";
-constexpr const char* try_help_line = "Try 'mapgraft-edit --help' for more information.";
-constexpr const char* unknown_option = "unknown option '%s'";
-constexpr const char* needs_one_argument = "option '%s' needs an argument";
-constexpr const char* needs_two_arguments = "option '%s' needs two arguments";
-constexpr const char* takes_no_argument = "option '%s' takes no argument";
-constexpr const char* bad_type = "chunk type '%s' is not 1 to 4 bytes";
+// Usage errors, after the program's name (cli/option_parser.h).
 constexpr const char* not_key_value = "'%s' is not KEY=VALUE";
-constexpr const char* bad_key = "key '%s' is empty or holds '='";
-constexpr const char* bad_index = "chunk index '%s' is not a plain decimal number";
 constexpr const char* index_too_large = "chunk index '%s' is too large";
 constexpr const char* index_twice = "chunk index %s is given twice in one --remove";
 constexpr const char* stdin_twice = "'-' (standard input) is given more than once";
 constexpr const char* stdin_as_map = "'-' (standard input) cannot be a MAP";
-constexpr const char* stdin_as_output = "'-' (standard input) cannot be the output FILE";
 constexpr const char* output_twice = "option '--output' is given more than once";
 constexpr const char* no_operation = "no operation given";
 constexpr const char* no_map = "no MAP given";
 constexpr const char* output_needs_one_map = "--output takes exactly one MAP, not %llu";
 
-// A FILE or a map that fails, on standard error.
-constexpr const char* failure_line = "mapgraft-edit: '%s': %s";
+// A FILE or a map that fails, on standard error. Names are given quoted
+// (support/shell_quote.h).
+constexpr const char* failure_line = "mapgraft-edit: %s: %s";
 constexpr const char* cannot_open = "cannot open: %s";
 constexpr const char* cannot_read = "cannot read: %s";
 constexpr const char* cannot_write = "cannot write: %s";
-constexpr const char* cannot_write_output = "cannot write '%s': %s";
+constexpr const char* cannot_write_output = "cannot write %s: %s";
 constexpr const char* not_a_map = "not a tarvex map file";
 constexpr const char* damaged_map = "damaged map: %s (--force writes it anyway)";
 constexpr const char* unlike_a_map =
     "does not look like a map: no bitmap, no metadata block, and %lld bytes are not whole 4-byte tiles "
     "(--force converts it anyway)";
 constexpr const char* changed_while_waiting = "changed while waiting; indexes no longer apply";
-constexpr const char* waiting_line = "mapgraft-edit: waiting for another edit of '%s'";
+constexpr const char* waiting_line = "mapgraft-edit: waiting for another edit of %s";
 constexpr const char* verification_failed = "verification failed";
 constexpr const char* verification_failed_because = "verification failed: %s";
-constexpr const char* same_file_note = "mapgraft-edit: '%s': skipped: the same file as '%s'";
+constexpr const char* same_file_note = "mapgraft-edit: %s: skipped: the same file as %s";
 constexpr const char* output_lost = "mapgraft-edit: cannot write standard output: %s";
 
 // A map's line on standard output.
@@ -95,5 +92,9 @@ constexpr const char* tileset_part = "; tileset replaced";
 constexpr const char* written_part = "written";
 constexpr const char* would_be_written_part = "would be written";
 constexpr const char* output_part = " to %s";
+constexpr const char* standard_output_part = " to standard output";
+constexpr const char* cannot_write_standard_output = "cannot write standard output: %s";
+constexpr const char* not_to_a_terminal = "mapgraft-edit: not writing binary data to a terminal; use -o FILE or a redirect";
+constexpr const char* batch_summary = "mapgraft-edit: %llu of %llu maps failed";
 constexpr const char* unchanged_line = "%s: unchanged";
 constexpr const char* would_be_unchanged_line = "%s: would be unchanged";

@@ -7,14 +7,17 @@
 #include <unordered_map>
 #include <vector>
 
+#include "cli/binary_output.h"
 #include "cli/edit_command.h"
 #include "cli/edit_one_map.h"
 #include "cli/edit_texts.h"
 #include "cli/operation_files.h"
+#include "cli/option_parser.h"
 #include "support/file_identity.h"
 #include "support/format_line.h"
 #include "support/output_stream.h"
 #include "support/replacement_file.h"
+#include "support/shell_quote.h"
 #include "support/standard_streams.h"
 #include "support/status.h"
 
@@ -35,7 +38,7 @@ int run(const command& c) {
   // old file, which is then edited in its turn.
   std::unordered_map<file_identity, std::size_t, identity_hash> dealt_with;
   std::unordered_map<std::string_view, std::size_t> names;
-  int result = success;
+  std::size_t failures = 0;
   for (std::size_t i = 0; i < c.maps.size(); ++i) {
     const std::string& path = c.maps[i];
     auto first = names.find(path);
@@ -44,29 +47,37 @@ int run(const command& c) {
       if (const auto found = dealt_with.find(identity); found != dealt_with.end()) first = names.find(c.maps[found->second]);
     }
     if (first != names.end()) {
-      print_error_line(format_line(same_file_note, path.c_str(), c.maps[first->second].c_str()));
+      print_error_line(format_line(same_file_note, quoted_name(path).c_str(), quoted_name(c.maps[first->second]).c_str()));
       continue;
     }
     names.emplace(path, i);
     if (status s = edit_map(c, path, c.operations); !s.is_ok()) {
-      print_error_line(format_line(failure_line, path.c_str(), s.why().c_str()));
-      result = failed;
+      print_error_line(format_line(failure_line, quoted_name(path).c_str(), s.why().c_str()));
+      ++failures;
     }
     if (file_identity_of(path.c_str(), identity)) dealt_with.emplace(identity, i);
   }
-  return result;
+  if (failures > 0 && c.maps.size() > 1)
+    print_error_line(format_line(batch_summary, static_cast<unsigned long long>(failures),
+                                 static_cast<unsigned long long>(c.maps.size())));
+  return failures > 0 ? failed : success;
 }
 
 int start(int argc, char** argv) {
   command c;
   if (status s = edit_command_parse(std::vector<std::string>(argv + 1, argv + argc), c); !s.is_ok()) {
-    print_error_line(format_line(usage_line, s.why().c_str()));
-    print_error_line(try_help_line);
-    return usage;
+    return usage_error("mapgraft-edit", s.why());
   }
   if (c.help || c.version) {
     standard_output().write(c.help ? help_text : version_text);
     return success;
+  }
+  if (c.writes_standard_output()) {
+    if (!c.dry_run && standard_output_is_terminal()) {
+      print_error_line(not_to_a_terminal);
+      return failed;
+    }
+    standard_output().use_stream(2);
   }
   operation_files files;
   if (status s = files.read(c); !s.is_ok()) {

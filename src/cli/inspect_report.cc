@@ -42,6 +42,26 @@ void put_field(std::string_view name, bool first = false) {
   put("\":");
 }
 
+// The name as text, and its exact bytes where the text could not hold them.
+void put_file_fields(std::string_view path) {
+  put_field("file", true);
+  put_string(path);
+  put_field("file_bytes");
+  if (json_text_is_exact(path)) {
+    put("null");
+    return;
+  }
+  put("\"");
+  put(base64_text(path));
+  put("\"");
+}
+
+std::string json_string_text(std::string_view text) {
+  std::string out;
+  json_escaped_pieces(text, [&out](std::string_view piece) { out += piece; });
+  return out;
+}
+
 void put_number_field(std::string_view name, std::int64_t number, bool first = false) {
   put_field(name, first);
   put_number(number);
@@ -67,6 +87,24 @@ void inspect_sink::damage(const damage_found& found) {
   on_damage(found.what == damage_found::kind::chunk_past_block ? found.chunk_index : -1, damage_line(found).view());
 }
 
+bool attribute_of(const chunk_found& found, attribute& out) {
+  const std::uint8_t* record = found.record;
+  if (std::memcmp(record, "ATTR", 4) != 0) return false;
+  const std::string_view data(reinterpret_cast<const char*>(record + chunk_header_size), read_u32le(record + 4));
+  const std::size_t equals = data.find('=');
+  if (equals == std::string_view::npos) return false;
+  out = {data.substr(0, equals), data.substr(equals + 1)};
+  return true;
+}
+
+void attribute_inspection::on_chunk(const chunk_found& found) {
+  attribute found_attribute;
+  if (!attribute_of(found, found_attribute)) return;
+  for (const attribute& seen : attributes_)
+    if (seen.key == found_attribute.key) return;
+  attributes_.push_back(found_attribute);
+}
+
 void text_inspection::shape(const level_image& image) {
   put("shape: ");
   put(shape_name(image.shape));
@@ -88,8 +126,7 @@ void text_inspection::finish(const level_image& image) {
 
 void json_inspection::shape(const level_image& image) {
   put("{");
-  put_field("file", true);
-  put_string(path_);
+  put_file_fields(path_);
   put_field("shape");
   put_string(shape_name(image.shape));
   put_field("tileset");
@@ -149,6 +186,12 @@ void json_inspection::on_chunk(const chunk_found& found) {
     put("null");
   }
   put("}");
+  attribute found_attribute;
+  if (!attribute_of(found, found_attribute)) return;
+  std::string key = json_string_text(found_attribute.key);
+  for (const auto& [seen, unused] : attributes_)
+    if (seen == key) return;
+  attributes_.emplace_back(std::move(key), found_attribute);
 }
 
 void json_inspection::on_damage(std::int64_t near_chunk, std::string_view line) {
@@ -161,11 +204,20 @@ void json_inspection::on_damage(std::int64_t near_chunk, std::string_view line) 
 void json_inspection::finish(const level_image& image, std::int64_t file_length) {
   if (in_block_) {
     put("]");
+    put_field("attrs");
+    put("{");
+    for (std::size_t i = 0; i < attributes_.size(); ++i) {
+      put(i == 0 ? "\"" : ",\"");
+      put(attributes_[i].first);
+      put("\":");
+      put_string(attributes_[i].second.value);
+    }
+    put("}");
   } else {
-    put_field("metadata");
-    put("null");
-    put_field("chunks");
-    put("null");
+    for (const char* name : {"metadata", "chunks", "attrs"}) {
+      put_field(name);
+      put("null");
+    }
   }
   put_field("damage");
   if (damage_noted_) {
@@ -193,9 +245,8 @@ void json_inspection::finish(const level_image& image, std::int64_t file_length)
 
 void json_inspection::failed(std::string_view why) {
   put("{");
-  put_field("file", true);
-  put_string(path_);
-  for (const char* name : {"shape", "tileset", "metadata", "chunks", "damage", "map"}) {
+  put_file_fields(path_);
+  for (const char* name : {"shape", "tileset", "metadata", "chunks", "attrs", "damage", "map"}) {
     put_field(name);
     put("null");
   }

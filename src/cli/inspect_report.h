@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/stdout_report.h"
 #include "level/level_report.h"
@@ -46,6 +47,27 @@ class quiet_inspection final : public inspect_sink {
   const std::uint8_t* wanted_record_ = nullptr;
 };
 
+// An ATTR chunk read as KEY=VALUE: its data up to the first '=', and after.
+struct attribute {
+  std::string_view key;
+  std::string_view value;
+};
+
+// Whether the chunk is an ATTR chunk with a key.
+bool attribute_of(const chunk_found& found, attribute& out);
+
+// The first ATTR chunk of each key, in chunk order.
+class attribute_inspection final : public inspect_sink {
+ public:
+  void metadata(const metadata_found&) override {}
+  const std::vector<attribute>& attributes() const { return attributes_; }
+
+ private:
+  void on_chunk(const chunk_found& found) override;
+
+  std::vector<attribute> attributes_;
+};
+
 // The text report, one line each.
 class text_inspection final : public inspect_sink {
  public:
@@ -79,6 +101,9 @@ class json_inspection final : public inspect_sink {
 
   std::string_view path_;
   bool in_block_ = false;
+  // The first value of each key, and the key as JSON text, by which keys
+  // that decode to the same text are one.
+  std::vector<std::pair<std::string, attribute>> attributes_;
   bool first_chunk_ = true;
   // The first damage found, for the map's one "damage" object.
   bool damage_noted_ = false;

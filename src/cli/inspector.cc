@@ -1,88 +1,148 @@
 #include "cli/inspector.h"
 
-#include <cerrno>
 #include <cstdint>
-#include <cstdio>
-#include <cstring>
 #include <optional>
+#include <span>
 #include <string>
+#include <vector>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
-
-#include "support/mapped_file.h"
+#include "cli/binary_output.h"
+#include "cli/chunk_arguments.h"
+#include "cli/command_line.h"
 #include "cli/inspect_report.h"
+#include "support/mapped_file.h"
+#include "cli/option_parser.h"
 #include "level/level_image.h"
 #include "level/level_reader.h"
 #include "level/level_report.h"
 #include "level/level_summary.h"
 #include "support/byte_order.h"
-#include "support/console.h"
 #include "support/output_stream.h"
 #include "support/replacement_file.h"
+#include "support/shell_quote.h"
 #include "support/standard_streams.h"
 #include "support/status.h"
 
+#ifndef MAPGRAFT_VERSION
+#error "MAPGRAFT_VERSION must be defined by the build"
+#endif
+
 namespace {
 
-constexpr const char* usage_text =
-    "Usage: mapgraft-inspect <map.lvl> [<index>]\n"
-    "       mapgraft-inspect --json <map.lvl>...\n"
-    "       mapgraft-inspect --tileset <map.lvl>\n"
-    "Lists what a tarvex map holds, or with an index writes the data of that\n"
-    "chunk (counted from 0, as listed) to standard output. The map is only read.\n"
-    "--json lists each map as one line of JSON; --tileset writes the map's own\n"
-    "bitmap to standard output as a .bmp file.\n";
+constexpr const char* program = "mapgraft-inspect";
+
+constexpr const char* help_text =
+    "Usage: mapgraft-inspect [OPTION]... MAP...\n"
+    "       mapgraft-inspect [OPTION]... MAP INDEX\n"
+    "Lists what tarvex maps (.lvl) hold, or with an INDEX writes the data of that\n"
+    "chunk (counted from 0, as listed) to standard output. The maps are only read.\n"
+    "With several maps, each report starts with a line '==> MAP <=='.\n"
+    "\n"
+    "      --json             list each map as one line of JSON\n"
+    "      --tileset          write the map's own bitmap as a .bmp file\n"
+    "      --get KEY          print the value of the first ATTR chunk of KEY, as\n"
+    "                           'MAP: VALUE' with several maps\n"
+    "      --keys             list the keys of the ATTR chunks, in chunk order\n"
+    "  -o, --output FILE      write the chunk or the tileset to FILE, a new file;\n"
+    "                           '-' is standard output\n"
+    "  -h, --help             print this help and exit\n"
+    "      --version          print the version and exit\n"
+    "\n"
+    "A second argument that is a plain decimal number is a chunk INDEX (./3 names a\n"
+    "map called 3). Without -o, the tileset and chunks that are not printable text\n"
+    "are not written to a terminal. On a terminal, and with several maps, control\n"
+    "characters in keys and values are shown as '?'.\n"
+    "\n"
+    "Exit status: 0 every map was read without damage, 1 a map cannot be read, is\n"
+    "damaged, lacks the chunk or key asked for, or output failed, 2 usage, 3 out\n"
+    "of memory.\n";
+
+constexpr const char* version_text = "mapgraft-inspect (mapgraft) " MAPGRAFT_VERSION "\n";
 
 enum exit_status { read_whole = 0, failed = 1, usage = 2 };
 
-int complain(const std::string& why) {
-  print_error_line(format_line("mapgraft-inspect: %s", why.c_str()));
-  return failed;
+enum class mode { report, json, tileset, get, keys };
+
+struct inspect_command {
+  mode what = mode::report;
+  const char* mode_option = nullptr;
+  std::string key;
+  std::optional<std::string> output;
+  bool help = false;
+  bool version = false;
+  std::vector<std::string> operands;
+};
+
+enum option_id { json, tileset, get, keys, output, help, version };
+
+constexpr option_spec option_table[] = {
+    {"json", 0, 0, json},   {"tileset", 0, 0, tileset}, {"get", 0, 1, get},           {"keys", 0, 0, keys},
+    {"output", 'o', 1, output}, {"help", 'h', 0, help, true}, {"version", 0, 0, version, true},
+};
+
+status take_mode(inspect_command& c, mode what, const char* name) {
+  if (c.mode_option != nullptr && c.what != what)
+    return status::failure(format_line("options '%s' and '%s' cannot be combined", c.mode_option, name));
+  c.what = what;
+  c.mode_option = name;
+  return status::ok();
 }
 
-int misused(const std::string& why) {
-  const std::string lines = "mapgraft-inspect: " + why + "\n" + usage_text;
-  console_write(2, lines.data(), lines.size());
-  return usage;
-}
-
-// Digits only: a sign, a space or a suffix is a usage error rather than a
-// chunk that is not there. Numbers too large for any map saturate, so they
-// simply name no chunk.
-std::optional<std::uint64_t> parse_index(const char* text) {
-  constexpr std::uint64_t beyond_any_chunk = std::uint64_t{1} << 32;
-  if (*text == '\0') return std::nullopt;
-  std::uint64_t value = 0;
-  for (const char* c = text; *c != '\0'; ++c) {
-    if (*c < '0' || *c > '9') return std::nullopt;
-    value = value * 10 + static_cast<std::uint64_t>(*c - '0');
-    if (value > beyond_any_chunk) value = beyond_any_chunk;
+status take_option(inspect_command& c, const option_spec& option, const std::vector<std::string>& values) {
+  switch (option.id) {
+    case json: return take_mode(c, mode::json, "--json");
+    case tileset: return take_mode(c, mode::tileset, "--tileset");
+    case keys: return take_mode(c, mode::keys, "--keys");
+    case get:
+      if (status s = check_attribute_key(values[0]); !s.is_ok()) return s;
+      c.key = values[0];
+      return take_mode(c, mode::get, "--get");
+    case output:
+      if (c.output) return status::failure("option '--output' is given more than once");
+      c.output = values[0];
+      break;
+    case help: c.help = true; break;
+    case version: c.version = true; break;
   }
-  return value;
+  return status::ok();
+}
+
+// MAP INDEX: two operands whose second is a plain decimal number.
+bool extracts_a_chunk(const inspect_command& c) {
+  return c.what == mode::report && c.operands.size() == 2 && is_plain_decimal(c.operands[1]);
+}
+
+status check_command(const inspect_command& c) {
+  if (c.operands.empty()) return status::failure("no map given");
+  if (c.what == mode::tileset && c.operands.size() > 1) return status::failure("too many arguments");
+  if (c.output && c.what != mode::tileset && !extracts_a_chunk(c))
+    return status::failure("--output takes a chunk INDEX or --tileset");
+  return status::ok();
+}
+
+int complain(const std::string& why) {
+  print_error_line(format_line("%s: %s", program, why.c_str()));
+  return failed;
 }
 
 // The inspector copies nothing but the tileset: the chunks the sink is shown
 // lie in `input`, which stays open with them.
-status read_map(const char* path, mapped_file_ptr& input, level_image& image, report_sink& report) {
+status open_map(const std::string& path, mapped_file_ptr& input) {
   std::string why;
-  input.reset(mapped_file_open(path, why));
-  if (!input) return status::failure(format_line("cannot open '%s': %s", path, why.c_str()));
-  if (level_read(image, mapped_file_bytes(input.get()), report, read_copies::tileset_only) == read_result::rejected)
-    return status::failure(format_line("'%s' is not a tarvex map file", path));
+  input.reset(mapped_file_open(path.c_str(), why));
+  if (!input) return status::failure(format_line("cannot open %s: %s", quoted_name(path).c_str(), why.c_str()));
   return status::ok();
 }
 
-// Binary data, through the C library so that Windows writes them untranslated.
-status write_out(const void* bytes, std::size_t length) {
-#ifdef _WIN32
-  _setmode(_fileno(stdout), _O_BINARY);
-#endif
-  if (length > 0 && std::fwrite(bytes, 1, length, stdout) != length) return status::failure(system_error_text(errno));
-  if (std::fflush(stdout) != 0) return status::failure(system_error_text(errno));
+status read_opened(const std::string& path, const mapped_file_ptr& input, level_image& image, report_sink& report) {
+  if (level_read(image, mapped_file_bytes(input.get()), report, read_copies::tileset_only) == read_result::rejected)
+    return status::failure(format_line("%s is not a tarvex map file", quoted_name(path).c_str()));
   return status::ok();
+}
+
+status read_map(const std::string& path, mapped_file_ptr& input, level_image& image, report_sink& report) {
+  if (status s = open_map(path, input); !s.is_ok()) return s;
+  return read_opened(path, input, image, report);
 }
 
 int output_failed(const std::string& why) { return complain(format_line("cannot write standard output: %s", why.c_str())); }
@@ -96,28 +156,43 @@ bool report_written(std::string& why) {
   return false;
 }
 
-int damaged(const char* path) { return complain(format_line("'%s': damaged metadata block", path)); }
+int damaged(const std::string& path) { return complain(format_line("%s: damaged metadata block", quoted_name(path).c_str())); }
 
-int list(const char* path) {
-  level_image_owner level;
-  mapped_file_ptr input;
-  text_inspection report;
-  if (status s = read_map(path, input, level.image, report); !s.is_ok()) return complain(s.why());
-  report.finish(level.image);
+// head(1)'s way with several files: a header before each report, and a
+// blank line between them.
+int list(const std::vector<std::string>& paths) {
+  int result = read_whole;
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    const std::string& path = paths[i];
+    level_image_owner level;
+    mapped_file_ptr input;
+    text_inspection report;
+    if (status s = open_map(path, input); !s.is_ok()) {
+      result = complain(s.why());
+      continue;
+    }
+    if (paths.size() > 1) standard_output().write((i == 0 ? "==> " : "\n==> ") + shown_name(path) + " <==\n");
+    if (status s = read_opened(path, input, level.image, report); !s.is_ok()) {
+      result = complain(s.why());
+      continue;
+    }
+    report.finish(level.image);
+    if (std::string why; !report_written(why)) return output_failed(why);
+    if (report.damaged()) result = damaged(path);
+  }
   if (std::string why; !report_written(why)) return output_failed(why);
-  if (report.damaged()) return damaged(path);
-  return read_whole;
+  return result;
 }
 
 // Maps that cannot be read or are damaged say so in their line only:
 // standard error is left for what stops the whole run.
-int list_json(int count, char** paths) {
+int list_json(const std::vector<std::string>& paths) {
   bool all_whole = true;
-  for (int i = 0; i < count; ++i) {
+  for (const std::string& path : paths) {
     level_image_owner level;
     mapped_file_ptr input;
-    json_inspection report(paths[i]);
-    if (status s = read_map(paths[i], input, level.image, report); !s.is_ok()) {
+    json_inspection report(path);
+    if (status s = read_map(path, input, level.image, report); !s.is_ok()) {
       report.failed(s.why());
       all_whole = false;
     } else {
@@ -129,33 +204,99 @@ int list_json(int count, char** paths) {
   return all_whole ? read_whole : failed;
 }
 
+// A key or a value that could forge a line, or drive a terminal, has its
+// control bytes shown as '?'.
+std::string shown_text(std::string_view text, bool sanitized) {
+  if (!sanitized) return std::string(text);
+  std::string out;
+  // printable_pieces ends at a zero byte, a control byte like the others here.
+  for (std::size_t start = 0;;) {
+    const std::size_t zero = text.find('\0', start);
+    const std::string_view part = text.substr(start, zero == std::string_view::npos ? zero : zero - start);
+    printable_pieces(reinterpret_cast<const std::uint8_t*>(part.data()), part.size(),
+                     [&out](std::string_view piece) { out += piece; });
+    if (zero == std::string_view::npos) return out;
+    out += '?';
+    start = zero + 1;
+  }
+}
+
+// --get and --keys: one line a value or key, after "MAP: " with several maps.
+int list_attributes(const inspect_command& c, const std::vector<std::string>& paths) {
+  const bool several = paths.size() > 1;
+  const bool sanitized = several || standard_output_is_terminal();
+  int result = read_whole;
+  output_stream& out = standard_output();
+  for (const std::string& path : paths) {
+    level_image_owner level;
+    mapped_file_ptr input;
+    attribute_inspection report;
+    if (status s = read_map(path, input, level.image, report); !s.is_ok()) {
+      result = complain(s.why());
+      continue;
+    }
+    if (report.damaged()) {
+      result = damaged(path);
+      continue;
+    }
+    const std::string prefix = several ? shown_name(path) + ": " : "";
+    bool found = false;
+    for (const attribute& a : report.attributes()) {
+      if (c.what == mode::get && a.key != c.key) continue;
+      out.write(prefix + shown_text(c.what == mode::get ? a.value : a.key, sanitized) + "\n");
+      found = true;
+    }
+    if (c.what == mode::get && !found) result = failed;
+    if (std::string why; !report_written(why)) return output_failed(why);
+  }
+  return result;
+}
+
+// Extracted data go to -o's new file, or standard output: not to a terminal
+// unless they are printable text or -o - asks for them.
+int write_data(const inspect_command& c, const std::string& path, std::span<const std::uint8_t> bytes, bool always_binary) {
+  if (c.output && *c.output != "-") {
+    replacement_file file;
+    status s = file.begin_new(c.output->c_str(), path.c_str());
+    if (s.is_ok()) s = file.write(bytes);
+    if (s.is_ok()) s = file.commit();
+    if (!s.is_ok()) return complain(format_line("cannot write %s: %s", quoted_name(*c.output).c_str(), s.why().c_str()));
+    return read_whole;
+  }
+  if (!c.output && standard_output_is_terminal() && (always_binary || !is_printable_text(bytes)))
+    return complain("not writing binary data to a terminal; use -o FILE or a redirect");
+  if (status s = write_binary_output(bytes); !s.is_ok()) return output_failed(s.why());
+  return read_whole;
+}
+
 // A damaged map writes nothing, so that data on standard output always come
 // with status 0.
-int extract(const char* path, const char* index_text) {
-  const std::optional<std::uint64_t> index = parse_index(index_text);
-  if (!index) return misused(format_line("chunk index '%s' is not a plain decimal number", index_text));
+int extract(const inspect_command& c) {
+  const std::string& path = c.operands[0];
+  const std::string& index_text = c.operands[1];
+  std::uint64_t index = 0;
+  if (status s = parse_chunk_index(index_text, index); !s.is_ok()) return usage_error(program, s.why());
   level_image_owner level;
   mapped_file_ptr input;
-  quiet_inspection report(*index);
+  quiet_inspection report(index);
   if (status s = read_map(path, input, level.image, report); !s.is_ok()) return complain(s.why());
   if (report.damaged()) return damaged(path);
   const std::uint8_t* record = report.wanted_record();
-  if (record == nullptr) return complain(format_line("'%s' has no chunk %s", path, index_text));
-  if (status s = write_out(record + chunk_header_size, read_u32le(record + 4)); !s.is_ok()) return output_failed(s.why());
-  return read_whole;
+  if (record == nullptr) return complain(format_line("%s has no chunk %s", quoted_name(path).c_str(), index_text.c_str()));
+  return write_data(c, path, {record + chunk_header_size, read_u32le(record + 4)}, false);
 }
 
 // The bitmap as a file of its own: its size field says how long it is, and
 // the field that points at an extended map's metadata block is cleared. An
 // extended map's bitmap keeps its padding, so that it goes back into the map
 // as it came out.
-int write_tileset(const char* path) {
+int write_tileset(const inspect_command& c, const std::string& path) {
   level_image_owner level;
   mapped_file_ptr input;
   quiet_inspection report;
   if (status s = read_map(path, input, level.image, report); !s.is_ok()) return complain(s.why());
   if (report.damaged()) return damaged(path);
-  if (!level.image.own_tileset) return complain(format_line("'%s' has no tileset of its own", path));
+  if (!level.image.own_tileset) return complain(format_line("%s has no tileset of its own", quoted_name(path).c_str()));
 
   std::uint8_t* bitmap = level.image.tileset;
   const std::uint32_t length = level.image.shape == level_shape::extended
@@ -163,7 +304,13 @@ int write_tileset(const char* path) {
                                    : read_u32le(bitmap + 2);
   write_u32le(bitmap + 2, length);
   write_u16le(bitmap + 6, 0);
-  if (status s = write_out(bitmap, length); !s.is_ok()) return output_failed(s.why());
+  return write_data(c, path, {bitmap, length}, true);
+}
+
+int show(const char* text) {
+  // Help that cannot be shown is a failure like any other lost output.
+  standard_output().write(text);
+  if (std::string why; !report_written(why)) return output_failed(why);
   return read_whole;
 }
 
@@ -171,20 +318,25 @@ int write_tileset(const char* path) {
 
 int mapgraft_inspect_main(int argc, char** argv) {
   standard_streams_prepare();
-  if (argc <= 1 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-    // Help that cannot be shown is a failure like any other lost output.
-    standard_output().write(usage_text);
-    if (std::string why; !report_written(why)) {
-      output_failed(why);
-      return argc <= 1 ? usage : failed;
-    }
-    return argc <= 1 ? usage : read_whole;
+  if (argc <= 1) return show(help_text) == read_whole ? usage : failed;
+  inspect_command c;
+  const auto take = [&c](const option_spec& option, const std::vector<std::string>& values) {
+    return take_option(c, option, values);
+  };
+  if (status s = parse_options(option_table, std::vector<std::string>(argv + 1, argv + argc), take, c.operands); !s.is_ok())
+    return usage_error(program, s.why());
+  if (c.help || c.version) return show(c.help ? help_text : version_text);
+  if (status s = check_command(c); !s.is_ok()) return usage_error(program, s.why());
+  if (extracts_a_chunk(c)) return extract(c);
+  const std::vector<std::string> maps = expand_wildcards(c.operands);
+  switch (c.what) {
+    case mode::json: return list_json(maps);
+    case mode::tileset:
+      if (maps.size() > 1) return usage_error(program, "too many arguments");
+      return write_tileset(c, maps[0]);
+    case mode::get:
+    case mode::keys: return list_attributes(c, maps);
+    case mode::report: break;
   }
-  const bool json = std::strcmp(argv[1], "--json") == 0;
-  const bool tileset = std::strcmp(argv[1], "--tileset") == 0;
-  if ((json || tileset) && argc == 2) return misused("no map given");
-  if (json) return list_json(argc - 2, argv + 2);
-  if (argc > 3) return misused("too many arguments");
-  if (tileset) return write_tileset(argv[2]);
-  return argc == 3 ? extract(argv[1], argv[2]) : list(argv[1]);
+  return list(maps);
 }

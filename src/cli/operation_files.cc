@@ -15,6 +15,7 @@
 #endif
 
 #include "cli/edit_texts.h"
+#include "support/shell_quote.h"
 #include "support/mapped_file.h"
 #include "level/level_edit.h"
 #include "level/level_report.h"
@@ -27,7 +28,7 @@ namespace {
 status refused(const char* format, const std::string& text) { return status::failure(format_line(format, text.c_str())); }
 
 status file_failure(const std::string& path, const std::string& reason) {
-  return status::failure(format_line(failure_line, path.c_str(), reason.c_str()));
+  return status::failure(format_line(failure_line, quoted_name(path).c_str(), reason.c_str()));
 }
 
 // Reads `in` to its end: standard input, and a FILE whose size says nothing

@@ -124,6 +124,11 @@ class edit_plan {
     return status::failure("unknown operation");
   }
 
+  void note_fates(std::vector<std::int8_t>& fates) const {
+    fates.clear();
+    for (std::int64_t i = 0; i < count_; ++i) fates.push_back(static_cast<std::int8_t>(fate_[i] == 0 ? 0 : fate_[i] < 0 ? -1 : 1));
+  }
+
   void commit(edit_summary& summary) {
     summary = edit_summary{};
     // Chunks only appended go after the others as they are: the list is
@@ -412,7 +417,8 @@ class comparing_sink final : public byte_sink {
 
 }  // namespace
 
-status level_apply_edits(level_image& image, std::span<const edit_operation> operations, edit_summary& summary) {
+status level_apply_edits(level_image& image, std::span<const edit_operation> operations, edit_summary& summary,
+                         std::vector<std::int8_t>* fates) {
   std::size_t longest_key = 0;
   for (const edit_operation& op : operations)
     if (op.what == edit_operation::kind::set || op.what == edit_operation::kind::unset)
@@ -420,6 +426,7 @@ status level_apply_edits(level_image& image, std::span<const edit_operation> ope
   edit_plan plan(image, longest_key);
   for (const edit_operation& op : operations)
     if (status s = plan.apply(op); !s.is_ok()) return s;
+  if (fates != nullptr) plan.note_fates(*fates);
   plan.commit(summary);
   return status::ok();
 }

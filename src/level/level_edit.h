@@ -47,7 +47,12 @@ struct edit_summary {
 // Applies `operations` in order to `image`. On failure (an index that does
 // not exist or no longer does, a chunk too large for a map file) the image is
 // left as it was and the reason is returned, e.g. "no chunk 7".
-status level_apply_edits(level_image& image, std::span<const edit_operation> operations, edit_summary& summary);
+//
+// With `fates`, it also says what became of each chunk read: kept as it was
+// (0), removed (-1), or given new data (1). The chunks kept or given new data
+// come first in the result, in their order; the chunks appended follow.
+status level_apply_edits(level_image& image, std::span<const edit_operation> operations, edit_summary& summary,
+                         std::vector<std::int8_t>* fates = nullptr);
 
 // Checks a bitmap given for --tileset: it starts with "BM", is at least 34
 // bytes long, declares a size S with 34 <= S <= its length, its first

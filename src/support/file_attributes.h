@@ -12,6 +12,6 @@
 // unprivileged user writes, and before the flush, so that the attributes
 // reach the disk with the contents. What could not be kept is appended to
 // `warnings`, one finished line each without the program's name, naming the
-// file as `shown`.
+// file as `shown`, already quoted (support/shell_quote.h).
 void file_attributes_keep(int from, int to, const file_facts& was, const std::string& shown,
                           std::vector<std::string>& warnings);

@@ -107,20 +107,20 @@ void file_attributes_keep(int from, int to, const file_facts& was, const std::st
   struct stat now {};
   if (fstat(fd, &now) != 0) now.st_mode = 0;
   const char* shown = shown_name.c_str();
-  if (now.st_uid != was.owner) warnings.push_back(format_line("'%s' now belongs to you, not to uid %u", shown, was.owner));
+  if (now.st_uid != was.owner) warnings.push_back(format_line("%s now belongs to you, not to uid %u", shown, was.owner));
   if (now.st_gid != was.group)
-    warnings.push_back(format_line("'%s' now belongs to gid %u, not to gid %u", shown, static_cast<unsigned>(now.st_gid), was.group));
+    warnings.push_back(format_line("%s now belongs to gid %u, not to gid %u", shown, static_cast<unsigned>(now.st_gid), was.group));
   if ((now.st_mode & 07777) != (was.mode & 07777))
-    warnings.push_back(format_line("'%s' now has mode %04o, not %04o", shown, static_cast<unsigned>(now.st_mode & 07777), was.mode & 07777));
-  if (!acl_kept) warnings.push_back(format_line("'%s' lost its access control list", shown));
+    warnings.push_back(format_line("%s now has mode %04o, not %04o", shown, static_cast<unsigned>(now.st_mode & 07777), was.mode & 07777));
+  if (!acl_kept) warnings.push_back(format_line("%s lost its access control list", shown));
   if (!lost.empty()) {
     std::string names;
     for (const std::string& name : lost) names += (names.empty() ? "" : ", ") + name;
-    warnings.push_back(format_line("'%s' lost its extended attribute%s %s", shown, lost.size() == 1 ? "" : "s", names.c_str()));
+    warnings.push_back(format_line("%s lost its extended attribute%s %s", shown, lost.size() == 1 ? "" : "s", names.c_str()));
   }
   if (was.links > 1) {
     const unsigned long long others = was.links - 1;
-    warnings.push_back(format_line("'%s' is now a file of its own: its %llu other hard link%s the old map", shown, others,
+    warnings.push_back(format_line("%s is now a file of its own: its %llu other hard link%s the old map", shown, others,
                              others == 1 ? " keeps" : "s keep"));
   }
 }

@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "support/utf8.h"
+
 namespace {
 
 constexpr std::size_t piece_size = 64 << 10;
@@ -45,4 +47,28 @@ std::string latin1_to_utf8(const std::uint8_t* bytes, std::size_t length) {
     }
   }
   return text;
+}
+
+bool json_text_is_exact(std::string_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t length = utf8_sequence_length(text, i);
+    if (length == 0) return false;
+    i += length;
+  }
+  return true;
+}
+
+std::string base64_text(std::string_view bytes) {
+  constexpr char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  for (std::size_t i = 0; i < bytes.size(); i += 3) {
+    std::uint32_t group = static_cast<std::uint8_t>(bytes[i]) << 16;
+    if (i + 1 < bytes.size()) group |= static_cast<std::uint8_t>(bytes[i + 1]) << 8;
+    if (i + 2 < bytes.size()) group |= static_cast<std::uint8_t>(bytes[i + 2]);
+    out += digits[group >> 18 & 63];
+    out += digits[group >> 12 & 63];
+    out += i + 1 < bytes.size() ? digits[group >> 6 & 63] : '=';
+    out += i + 2 < bytes.size() ? digits[group & 63] : '=';
+  }
+  return out;
 }

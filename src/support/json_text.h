@@ -22,3 +22,10 @@ std::size_t json_piece_end(std::string_view text, std::size_t wanted);
 
 // Each byte as the code point of the same value, in UTF-8.
 std::string latin1_to_utf8(const std::uint8_t* bytes, std::size_t length);
+
+// Whether the JSON text of `text` decodes to the same bytes: false where
+// invalid UTF-8 became U+FFFD.
+bool json_text_is_exact(std::string_view text);
+
+// `bytes` in base64 (RFC 4648, with padding).
+std::string base64_text(std::string_view bytes);

@@ -6,7 +6,7 @@
 #include "support/console.h"
 
 void output_stream::send(const char* bytes, std::size_t length) {
-  if (error_ == 0 && length > 0) error_ = console_write(1, bytes, length);
+  if (error_ == 0 && length > 0) error_ = console_write(stream_, bytes, length);
 }
 
 void output_stream::flush() {

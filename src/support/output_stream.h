@@ -23,6 +23,12 @@ class output_stream {
     buffer_[used_++] = c;
   }
   void flush();
+  // Sends what follows to standard error (2) instead, for a run whose
+  // standard output carries data.
+  void use_stream(int stream) {
+    flush();
+    stream_ = stream;
+  }
   // 0, or the error number of the first write that failed.
   int error() const { return error_; }
 
@@ -33,6 +39,7 @@ class output_stream {
   char buffer_[64 << 10];
   std::size_t used_ = 0;
   int error_ = 0;
+  int stream_ = 1;
 };
 
 output_stream& standard_output();

@@ -101,7 +101,7 @@ class replacement_file final : public byte_sink {
 
   std::function<void(const std::string&, bool)> watch_;
   std::string temp_;
-  std::string shown_;   // the target as the user named it
+  std::string shown_;   // the target as the user named it, quoted for a line
   const edit_target* source_ = nullptr;  // null: a new file
   std::vector<std::string> warnings_;
   std::uint32_t new_mode_ = 0;  // a new file's permission bits (POSIX) or attributes (Windows)
@@ -114,7 +114,7 @@ std::string system_error_text(int error);
 // The whole reason when the temporary file cannot be made, as in "cannot
 // create a temporary file in 'nd': Permission denied": it names the folder,
 // so the programs print it as it is rather than after their "cannot write".
-inline constexpr const char* temp_folder_failure_start = "cannot create a temporary file in '";
+inline constexpr const char* temp_folder_failure_start = "cannot create a temporary file in ";
 inline bool is_temp_folder_failure(const status& s) { return s.why().starts_with(temp_folder_failure_start); }
 // That reason for the file `file` (links resolved), named `shown` by the
 // user: the folder is named as the user would find it.

@@ -16,6 +16,7 @@
 #include "support/file_io.h"
 #include "support/format_line.h"
 #include "support/pending_temp.h"
+#include "support/shell_quote.h"
 
 namespace {
 
@@ -88,7 +89,7 @@ status temp_folder_failure(const std::string& shown, const std::string& file, in
         std::strcmp(given, real) != 0)
       folder = real_folder;
   }
-  return status::failure(temp_folder_failure_start + folder + "': " + system_error_text(error));
+  return status::failure(temp_folder_failure_start + quoted_name(folder) + ": " + system_error_text(error));
 }
 
 replacement_file::~replacement_file() { discard(); }
@@ -123,7 +124,7 @@ status replacement_file::begin(const edit_target& target) {
   discard();
   warnings_.clear();
   source_ = &target;
-  shown_ = target.path();
+  shown_ = quoted_name(target.path());
   target_ = target.file_path();
   if (!S_ISREG(target.facts().mode)) return status::failure("not a regular file");
   // Opening without truncating proves the target may be written, which a
@@ -139,7 +140,8 @@ status replacement_file::begin_new(const char* path, const char* like) {
   discard();
   warnings_.clear();
   source_ = nullptr;
-  shown_ = target_ = path;
+  target_ = path;
+  shown_ = quoted_name(path);
   if (target_.empty()) return failure(ENOENT);
   new_mode_ = new_file_mode();
   struct stat info {};
@@ -162,7 +164,7 @@ status replacement_file::create_temp(const std::string& folder, const std::strin
   std::optional<pending_temp_guard> blocked;
   if (!watch_) blocked.emplace();
   const int fd = mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) return temp_folder_failure(shown_, target_, errno);
+  if (fd < 0) return temp_folder_failure(source_ != nullptr ? source_->path() : target_, target_, errno);
   handle_ = fd;
   temp_ = temp;
   temp_created();
@@ -194,7 +196,7 @@ status replacement_file::commit() {
     error = errno;
   } else if (struct stat now {}; fstat(fd, &now) == 0 && (now.st_mode & 07777) != new_mode_) {
     // The set-group-ID bit of a group the user is not in does not stay.
-    warnings_.push_back(format_line("'%s' has mode %04o, not %04o", shown_.c_str(), static_cast<unsigned>(now.st_mode & 07777),
+    warnings_.push_back(format_line("%s has mode %04o, not %04o", shown_.c_str(), static_cast<unsigned>(now.st_mode & 07777),
                              static_cast<unsigned>(new_mode_)));
   }
   if (error == 0 && fsync(fd) != 0) error = errno;

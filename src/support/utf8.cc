@@ -99,3 +99,23 @@ std::size_t utf8_complete_length(std::string_view text) {
   }
   return text.size();
 }
+
+std::size_t utf8_sequence_length(std::string_view text, std::size_t at) {
+  const auto lead = static_cast<std::uint8_t>(text[at]);
+  if (lead < 0x80) return 1;
+  std::size_t length = 0;
+  std::uint32_t low = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) length = 2, low = 0x80;
+  else if (lead >= 0xE0 && lead <= 0xEF) length = 3, low = 0x800;
+  else if (lead >= 0xF0 && lead <= 0xF4) length = 4, low = 0x10000;
+  else return 0;
+  if (at + length > text.size()) return 0;
+  std::uint32_t code = lead & (0x7F >> length);
+  for (std::size_t i = 1; i < length; ++i) {
+    const auto next = static_cast<std::uint8_t>(text[at + i]);
+    if ((next & 0xC0) != 0x80) return 0;
+    code = code << 6 | (next & 0x3F);
+  }
+  if (code < low || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+  return length;
+}

@@ -16,3 +16,7 @@ std::u16string utf16_from_utf8(std::string_view text);
 // The length of `text` without a multi-byte sequence that its end cuts short,
 // so that the rest can wait for the bytes that complete it.
 std::size_t utf8_complete_length(std::string_view text);
+
+// The length of the valid UTF-8 sequence at `at` (1 to 4), or 0 where the
+// bytes there are not one.
+std::size_t utf8_sequence_length(std::string_view text, std::size_t at);
