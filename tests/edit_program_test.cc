@@ -86,6 +86,8 @@ TEST(EditProgram, UsageErrorsOpenNothing) {
       {{"--remove", "1,+2", "MAP"}, "chunk index '+2' is not a plain decimal number"},
       {{"--replace", "0x1", "NOTE", "MAP"}, "chunk index '0x1' is not a plain decimal number"},
       {{"--remove", "3,1,003", "MAP"}, "chunk index 3 is given twice in one --remove"},
+      {{"--remove", "99999999999999999999999999", "MAP"}, "chunk index '99999999999999999999999999' is too large"},
+      {{"--replace", "18446744073709551616", "NOTE", "MAP"}, "chunk index '18446744073709551616' is too large"},
       {{"--add", "A", "-", "--replace", "0", "-", "MAP"}, "'-' (standard input) is given more than once"},
       {{"--set", "A=1", "-"}, "'-' (standard input) cannot be a MAP"},
       {{"--set", "A=1", "-oOUT", "--output=OUT", "MAP"}, "option '--output' is given more than once"},
@@ -126,6 +128,9 @@ TEST(EditProgram, EverydayEditsGiveWhatTheyName) {
     std::string line;               // after "<map>: ", before "; N bytes written"
   };
   const bytes new_bmp = bitmap(90, {.width = 3});
+  // Reports size 0, yet has contents: read to its end, as standard input is.
+  const std::string proc = editor_is_native() ? "/proc/version" : "";
+  const bytes proc_bytes = proc.empty() ? bytes{} : read_file(proc);
   const std::vector<task> tasks = {
       {"fix a name", {"--set", "NAME=Arena", "MAP"}, "",
        extended_map(bitmap(60), {{"ATTR", text_bytes("NAME=Arena")}, {"LOGO", bytes(5, 2)}}, tile_entries(2)),
@@ -146,8 +151,12 @@ TEST(EditProgram, EverydayEditsGiveWhatTheyName) {
        extended_map(bitmap(60), {{"ATTR", text_bytes("NAME=Arnea")}, {"LOGO", bytes(5, 2)}, {"SELF", typo_map}}, tile_entries(2)),
        "0 removed, 1 added, 0 replaced; 3 chunks"},
       {"set what is there", {"--set", "NAME=Arnea", "--unset", "NONE", "MAP"}, "", {}, "unchanged"},
+      {"a FILE of size 0 with contents", {"--replace", "1", proc, "MAP"}, "",
+       extended_map(bitmap(60), {{"ATTR", text_bytes("NAME=Arnea")}, {"LOGO", proc_bytes}}, tile_entries(2)),
+       "0 removed, 0 added, 1 replaced; 2 chunks"},
   };
   for (const task& t : tasks) {
+    if (std::find(t.args.begin(), t.args.end(), "") != t.args.end()) continue;
     SCOPED_TRACE(t.name);
     temp_folder folder;
     const dated_file map(folder.path("map.lvl"), typo_map);
@@ -285,6 +294,33 @@ TEST(EditProgram, EachMapSucceedsOrFailsOnItsOwn) {
   }
 }
 
+// Past a file size limit one map fails as a failed write does and the batch
+// goes on; standard output cut short by the limit is a lost report.
+TEST(EditProgram, AFileSizeLimitFailsOneMapOrTheReport) {
+  if (!editor_is_native()) GTEST_SKIP() << "process limits";
+  for (const bool report_limited : {false, true}) {
+    temp_folder folder;
+    std::vector<dated_file> maps;
+    std::vector<std::string> args = {"--set", "K=V"};
+    for (int i = 0; i < 60; ++i) {
+      const bool big = !report_limited && i == 1;
+      maps.emplace_back(folder.path("m" + std::to_string(i) + ".lvl"), extended_map(bitmap(60), {}, tile_entries(big ? 20000 : 2)));
+      args.push_back(maps.back().path);
+    }
+    run_options options;
+    options.file_size_limit = report_limited ? 4096 : 65536;
+    if (report_limited) options.stdout_path = folder.path("log");
+    const run_result r = run_editor(args, options);
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.status, report_limited ? 0 : 1);
+    EXPECT_EQ(r.err, report_limited ? "mapgraft-edit: cannot write standard output: File too large\n"
+                                    : "mapgraft-edit: '" + maps[1].path + "': cannot write: File too large\n" +
+                                          "mapgraft-edit: 1 of 60 maps failed\n");
+    for (std::size_t i = 0; i < maps.size(); ++i) EXPECT_EQ(maps[i].untouched(), !report_limited && i == 1) << i;
+    EXPECT_EQ(folder.entries().size(), report_limited ? 61u : 60u);
+  }
+}
+
 // What mapgraft-inspect --tileset writes is the bitmap that mapgraft-edit
 // --tileset takes back: the map comes out as it was.
 TEST(EditProgram, ATilesetTakenOutAndPutBackLeavesTheMapUnchanged) {
@@ -305,23 +341,32 @@ TEST(EditProgram, ATilesetTakenOutAndPutBackLeavesTheMapUnchanged) {
   }
 }
 
+// A name is skipped when it reaches a file the run has dealt with. The hard
+// link still names the old map once the first name is replaced, so it is
+// edited in its turn; in a dry run nothing is replaced, and it is skipped.
 TEST(EditProgram, TheSameFileByAnyNameIsEditedOnce) {
-  temp_folder folder;
-  const std::string map = folder.path("map.lvl"), link = folder.path("link.lvl"), hard = folder.path("hard.lvl");
-  write_file(map, typo_map);
-  fs::create_symlink("map.lvl", link);
-  fs::create_hard_link(map, hard);
-  const run_result r = run_editor({"--remove", "0", map, link, map, hard});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out_lines().size(), 1u);
-  // The rename gives the map a file of its own; its hard link keeps the old one.
-  const std::string detached =
-      editor_is_native() ? "mapgraft-edit: warning: '" + map + "' is now a file of its own: its 1 other hard link keeps the old map\n"
-                         : "";
-  EXPECT_EQ(r.err, detached + "mapgraft-edit: '" + link + "': skipped: the same file as '" + map + "'\n" + "mapgraft-edit: '" + map +
-                       "': skipped: the same file as '" + map + "'\n" + "mapgraft-edit: '" + hard +
-                       "': skipped: the same file as '" + map + "'\n");
-  EXPECT_EQ(read_file(link), extended_map(bitmap(60), {{"LOGO", bytes(5, 2)}}, tile_entries(2)));
+  for (const bool dry : {true, false}) {
+    temp_folder folder;
+    const std::string map = folder.path("map.lvl"), link = folder.path("link.lvl"), hard = folder.path("hard.lvl");
+    write_file(map, typo_map);
+    fs::create_symlink("map.lvl", link);
+    fs::create_hard_link(map, hard);
+    std::vector<std::string> args = {"--remove", "0", map, link, map, hard};
+    if (dry) args.insert(args.begin(), "-n");
+    const run_result r = run_editor(args);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out_lines().size(), dry ? 1u : 2u);
+    // The rename gives the map a file of its own; its hard link keeps the old one.
+    const std::string detached = editor_is_native() && !dry ? "mapgraft-edit: warning: '" + map +
+                                                                   "' is now a file of its own: its 1 other hard link keeps the old map\n"
+                                                             : "";
+    const std::string skipped_hard = dry ? "mapgraft-edit: '" + hard + "': skipped: the same file as '" + map + "'\n" : "";
+    EXPECT_EQ(r.err, detached + "mapgraft-edit: '" + link + "': skipped: the same file as '" + map + "'\n" + "mapgraft-edit: '" +
+                         map + "': skipped: the same file as '" + map + "'\n" + skipped_hard);
+    const bytes edited = extended_map(bitmap(60), {{"LOGO", bytes(5, 2)}}, tile_entries(2));
+    EXPECT_EQ(read_file(link), dry ? typo_map : edited);
+    EXPECT_EQ(read_file(hard), dry ? typo_map : edited);
+  }
 }
 
 TEST(EditProgram, OutputIsANewFileThatNeverReplacesOne) {

@@ -92,6 +92,11 @@ TEST(LevelEdit, OperationsInOrder) {
       {"a chunk changed in place keeps its index", {{k::set, "NAME", "Arena"}, {k::replace, "", "", {0}, text_bytes("z")}},
        {0, 1, 2, 4, 5}, {}, {1, 0, 1, false, 5}, {{0, {"ATTR", text_bytes("z")}}}},
       {"tileset", {{k::tileset, "", "", {}, concat({bitmap(70), text_bytes("after")})}}, {0, 1, 2, 3, 4, 5}, {}, {0, 0, 0, true, 6}},
+      {"a replaced chunk has its new key", {{k::replace, "", "", {5}, text_bytes("MODE=x")}, {k::set, "MODE", "y"}},
+       {0, 1, 2, 3, 4, 5}, {}, {0, 0, 1, false, 6}, {{5, {"ATTR", text_bytes("MODE=y")}}}},
+      {"set finds an added chunk, and appends after unset",
+       {{k::add, "ATTR", "", {}, text_bytes("K=1")}, {k::set, "K", "2"}, {k::unset, "NAME"}, {k::set, "NAME", "New"}},
+       {1, 2, 4, 5}, {{"ATTR", text_bytes("K=2")}, {"ATTR", text_bytes("NAME=New")}}, {2, 2, 0, false, 6}},
   };
   const bytes input = map_with(as_read);
   for (const edit_case& c : cases) {

@@ -6,6 +6,7 @@
 #include <dirent.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -14,6 +15,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <thread>
 
@@ -97,25 +99,29 @@ TEST(Trust, AClosedStandardStreamNeverReachesTheMap) {
 
 // A new file (-o) takes the map's permission bits where the system lets it,
 // and says which it could not: in a set-group-ID folder of a group the user
-// is not in, the new file's own set-group-ID bit does not stay.
+// is not in, the new file's own set-group-ID bit does not stay, and a
+// set-user-ID bit does not go to a file of another owner.
 TEST(Trust, ANewFileSaysWhichPermissionsItCouldNotTake) {
   if (!editor_is_native() || geteuid() != 0) GTEST_SKIP() << "needs root, to run as another user";
-  temp_folder folder;
-  ASSERT_EQ(chown(folder.root().c_str(), 0, 3000), 0);
-  ASSERT_EQ(chmod(folder.root().c_str(), 02777), 0);
-  const std::string map = folder.path("map.lvl"), out = folder.path("out.lvl");
-  write_file(map, tile_entries(4));
-  ASSERT_EQ(chmod(map.c_str(), 02664), 0);
-  run_options options;
-  options.set_user = true;
-  options.uid = options.gid = 1001;
-  options.groups = {1001};
-  const run_result r = run_editor({"-o", out, "--set", "A=b", map}, options);
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, "mapgraft-edit: warning: '" + out + "' has mode 0664, not 2664\n");
-  struct stat info {};
-  ASSERT_EQ(stat(out.c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 07777, 0664u);
+  for (const bool as_other_user : {true, false}) {
+    temp_folder folder;
+    ASSERT_EQ(chown(folder.root().c_str(), 0, 3000), 0);
+    ASSERT_EQ(chmod(folder.root().c_str(), 02777), 0);
+    const std::string map = folder.path("map.lvl"), out = folder.path("out.lvl");
+    write_file(map, tile_entries(4));
+    ASSERT_EQ(chown(map.c_str(), as_other_user ? 0 : 1000, 3000), 0);
+    ASSERT_EQ(chmod(map.c_str(), as_other_user ? 02664 : 04755), 0);
+    run_options options;
+    options.set_user = as_other_user;
+    options.uid = options.gid = 1001;
+    options.groups = {1001};
+    const run_result r = run_editor({"-o", out, "--set", "A=b", map}, options);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "mapgraft-edit: warning: '" + out + "' has mode " + (as_other_user ? "0664, not 2664\n" : "0755, not 4755\n"));
+    struct stat info {};
+    ASSERT_EQ(stat(out.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, as_other_user ? 0664u : 0755u);
+  }
 }
 
 std::string attribute(const std::string& path, const char* name) {
@@ -134,11 +140,13 @@ TEST(Trust, AnotherUsersFileKeepsItsGroupAclAndAttributes) {
     std::string name;
     bool as_other_user;
     uid_t owner;
-    std::string warning;  // besides the hard link's
+    std::vector<std::string> warnings;  // besides the hard link's
+    mode_t mode;
   };
+  // The set-user-ID bit does not go to another owner; the group, kept, keeps its bit.
   const std::vector<user_case> cases = {
-      {"root", false, 1000, ""},
-      {"uid 1001 in group 2000", true, 1001, "now belongs to you, not to uid 1000"},
+      {"root", false, 1000, {}, 06660},
+      {"uid 1001 in group 2000", true, 1001, {"now belongs to you, not to uid 1000", "now has mode 2660, not 6660"}, 02660},
   };
   for (const user_case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -148,7 +156,7 @@ TEST(Trust, AnotherUsersFileKeepsItsGroupAclAndAttributes) {
     write_file(msg, text_bytes("hello"));
     write_file(map, tile_entries(4));
     ASSERT_EQ(chown(map.c_str(), 1000, 2000), 0);
-    ASSERT_EQ(chmod(map.c_str(), 0660), 0);
+    ASSERT_EQ(chmod(map.c_str(), 06660), 0);
     if (setxattr(map.c_str(), "user.origin", "drawn by hand", 13, 0) != 0) GTEST_SKIP() << "no user.* attributes here";
     ASSERT_EQ(std::system(("setfacl -m u:1002:rw- '" + map + "'").c_str()), 0);
     ASSERT_EQ(link(map.c_str(), other.c_str()), 0);
@@ -162,7 +170,8 @@ TEST(Trust, AnotherUsersFileKeepsItsGroupAclAndAttributes) {
     options.groups = {1001, 2000};
     const run_result r = run_tool({map, "ATTR", msg}, options);
     EXPECT_EQ(r.status, 0);
-    std::string warnings = c.warning.empty() ? "" : "mapgraft: warning: '" + map + "' " + c.warning + "\n";
+    std::string warnings;
+    for (const std::string& warning : c.warnings) warnings += "mapgraft: warning: '" + map + "' " + warning + "\n";
     warnings += "mapgraft: warning: '" + map + "' is now a file of its own: its 1 other hard link keeps the old map\n";
     EXPECT_EQ(r.err, warnings);
     EXPECT_EQ(read_file(map), edited(tile_entries(4), {"ATTR", msg}));
@@ -171,7 +180,7 @@ TEST(Trust, AnotherUsersFileKeepsItsGroupAclAndAttributes) {
     ASSERT_EQ(stat(map.c_str(), &info), 0);
     EXPECT_EQ(info.st_uid, c.owner);
     EXPECT_EQ(info.st_gid, 2000u);
-    EXPECT_EQ(info.st_mode & 07777, 0660u);
+    EXPECT_EQ(info.st_mode & 07777, c.mode);
     EXPECT_EQ(attribute(map, "system.posix_acl_access"), acl);
     EXPECT_EQ(attribute(map, "user.origin"), "drawn by hand");
     EXPECT_EQ(folder.entries(), (std::vector<std::string>{"map.lvl", "msg.txt", "other-name.lvl"}));
@@ -300,7 +309,7 @@ class TrustSignals : public testing::Test {
 // Every signal that ends the process by default removes the temporary file
 // first, bar those the sanitizers and profilers handle.
 TEST_F(TrustSignals, AFatalSignalWhileWritingRemovesTheTemporaryFile) {
-  for (int sig : {SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGXCPU, SIGXFSZ, SIGPOLL, SIGPWR}) {
+  for (int sig : {SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGXCPU, SIGPOLL, SIGPWR}) {
     SCOPED_TRACE(strsignal(sig));
     run_options options;
     options.while_running = [&](pid_t pid) {
@@ -344,7 +353,7 @@ TEST(Trust, RunningOutOfMemoryRemovesTheTemporaryFile) {
 
 // The temporary name is cut short where the target's name leaves no room.
 TEST(Trust, ANameAsLongAsTheFileSystemAllowsCanBeEdited) {
-  if (!tool_is_native()) GTEST_SKIP() << "POSIX names";
+  if (!tool_is_native() && !tool_is_windows()) GTEST_SKIP() << "names as the system takes them";
   std::string accented = "x";
   while (accented.size() < 251) accented += "\xc3\xa9";  // é, so the cut falls inside a character
   for (const std::string& name : {std::string(251, 'a') + ".lvl", accented + ".lvl"}) {
@@ -356,6 +365,115 @@ TEST(Trust, ANameAsLongAsTheFileSystemAllowsCanBeEdited) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(read_file(folder.path(name)), edited(tile_entries(2)));
     EXPECT_EQ(folder.entries(), std::vector<std::string>{name});
+  }
+}
+
+// Ends the process when it has not ended by itself within `seconds`.
+std::function<void(pid_t)> killed_after(int seconds) {
+  return [seconds](pid_t pid) {
+    const auto deadline = clock_type::now() + std::chrono::seconds(seconds);
+    for (std::string state; clock_type::now() < deadline; std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
+      std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+      std::getline(stat, state);
+      if (state.find(") Z ") != std::string::npos) return;
+    }
+    kill(pid, SIGKILL);
+  };
+}
+
+// A map reached through the descriptor of a removed file: the path resolves
+// to nothing, which no edit's replacement ever leaves, so the run fails at once.
+TEST(Trust, APathThatNoLongerResolvesFailsAtOnce) {
+  if (!tool_is_native() || !editor_is_native() || !fs::exists("/proc/self/fd")) GTEST_SKIP() << "descriptors of a native process";
+  temp_folder folder;
+  const std::string map = folder.path("x.lvl");
+  write_file(map, tile_entries(4));
+  const int fd = open(map.c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  unlink(map.c_str());
+  const std::string path = "/dev/fd/" + std::to_string(fd);
+  run_options options;
+  options.while_running = killed_after(1);
+  const std::string reason = "No such file or directory\n";
+  for (const auto& [r, err] : {std::pair{run_tool({path}, options), "mapgraft: cannot open '" + path + "': " + reason},
+                               {run_editor({"--set", "K=V", path}, options), "mapgraft-edit: '" + path + "': cannot open: " + reason},
+                               {run_editor({"-n", "--set", "K=V", path}, options), "mapgraft-edit: '" + path + "': cannot open: " + reason}}) {
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, err);
+  }
+  close(fd);
+  EXPECT_EQ(folder.entries(), std::vector<std::string>{});
+}
+
+// A dry run ends as the real run would for every failure known without
+// writing, and opens nothing for writing.
+TEST(Trust, ADryRunFailsAsTheRealRunWould) {
+  if (!editor_is_native() || geteuid() != 0) GTEST_SKIP() << "needs root, to run as another user and to mount";
+  struct dry_case {
+    std::string name;
+    std::vector<std::string> args;  // before the map
+    std::string failure;            // after "'MAP': "
+    mode_t folder_mode;
+    bool as_other_user;
+    long size_limit;
+    bool full_folder;
+    std::string tool_failure;  // mapgraft's line, where it is run too
+  };
+  const std::string denied = "cannot create a temporary file in 'FOLDER': Permission denied";
+  const std::vector<dry_case> cases = {
+      {"sticky folder", {}, "cannot write: Operation not permitted", 01777, true, -1, false, ""},
+      {"-o ''", {"-o", ""}, "cannot write '': No such file or directory", 0755, false, -1, false, ""},
+      {"folder without write permission", {}, denied, 0555, true, -1, false, "mapgraft: " + denied},
+      {"file size limit", {}, "cannot write: File too large", 0755, false, 40000, false, ""},
+      {"no room", {}, "cannot write: No space left on device", 0755, false, -1, true, ""},
+  };
+  for (const dry_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    temp_folder outer;
+    const std::string folder = outer.path("maps");
+    fs::create_directory(folder);
+    chmod(outer.root().c_str(), 0755);
+    if (c.full_folder && std::system(("mount -t tmpfs -o size=64k tmpfs '" + folder + "' 2>/dev/null").c_str()) != 0) continue;
+    const std::string map = folder + "/m.lvl";
+    write_file(map, tile_entries(4));
+    chmod(map.c_str(), 0666);
+    if (c.full_folder) write_file(folder + "/fill", bytes(40000, 0));
+    chmod(folder.c_str(), c.folder_mode);
+    run_options options;
+    options.set_user = c.as_other_user;
+    options.uid = options.gid = 1001;
+    options.groups = {1001};
+    options.file_size_limit = c.size_limit;
+    const auto replaced_folder = [&folder](std::string text) {
+      if (text.find("FOLDER") != std::string::npos) text.replace(text.find("FOLDER"), 6, folder);
+      return text;
+    };
+    const std::string failure = replaced_folder(c.failure);
+    for (const std::string mode : {"-n", "--force"}) {
+      std::vector<std::string> args = c.args;
+      args.insert(args.end(), {mode, "--set", "K=V", map});
+      const int watch = inotify_init1(IN_NONBLOCK);
+      inotify_add_watch(watch, map.c_str(), IN_CLOSE_WRITE | IN_MODIFY);
+      const run_result r = run_editor(args, options);
+      EXPECT_EQ(r.status, 1) << mode;
+      EXPECT_EQ(r.err, "mapgraft-edit: '" + map + "': " + failure + "\n") << mode;
+      char events[4096];
+      if (mode == "-n") {
+        EXPECT_LT(read(watch, events, sizeof events), 0) << "opened for writing";
+      }
+      close(watch);
+    }
+    if (!c.tool_failure.empty()) {
+      EXPECT_EQ(run_tool({map}, options).err, replaced_folder(c.tool_failure) + "\n");
+    }
+    EXPECT_EQ(read_file(map), tile_entries(4));
+    chmod(folder.c_str(), 0755);
+    std::vector<std::string> left;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) left.push_back(entry.path().filename());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, c.full_folder ? (std::vector<std::string>{"fill", "m.lvl"}) : std::vector<std::string>{"m.lvl"});
+    if (c.full_folder) std::system(("umount '" + folder + "'").c_str());
   }
 }
 

@@ -84,7 +84,9 @@ int edit(int argc, char** argv) {
   if (status s = level_save(level.image, plan, report, outcome); !s.is_ok()) {
     if (outcome.failed == save_outcome::failure::verify)
       return cannot("write", target, s.why().empty() ? "verification failed" : "verification failed: " + s.why());
-    return cannot("write", target, s.why());
+    if (!is_temp_folder_failure(s)) return cannot("write", target, s.why());
+    tell(s.why());
+    return not_written;
   }
   for (const std::string& line : outcome.warnings) tell("warning: " + line);
   return written;

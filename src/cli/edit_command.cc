@@ -1,6 +1,7 @@
 #include "cli/edit_command.h"
 
 #include <cstdint>
+#include <limits>
 
 #include "cli/chunk_arguments.h"
 #include "cli/command_line.h"
@@ -13,6 +14,13 @@ namespace {
 using values = std::vector<std::string>;
 
 status refused(const char* format, const std::string& text) { return status::failure(format_line(format, text.c_str())); }
+
+// Past what any index can be, a number is a usage error, not a missing chunk.
+status take_index(const std::string& text, std::uint64_t& index) {
+  if (status s = parse_chunk_index(text, index); !s.is_ok()) return s;
+  if (index == std::numeric_limits<std::uint64_t>::max()) return refused(index_too_large, text);
+  return status::ok();
+}
 
 edit_operation operation(edit_operation::kind what) {
   edit_operation op{};
@@ -60,7 +68,7 @@ status take_remove(command& c, const values& v) {
     const std::size_t comma = v[0].find(',', start);
     const std::string item = v[0].substr(start, comma == std::string::npos ? std::string::npos : comma - start);
     std::uint64_t index = 0;
-    if (status s = parse_chunk_index(item, index); !s.is_ok()) return s;
+    if (status s = take_index(item, index); !s.is_ok()) return s;
     const std::string number = item.substr(std::min(item.find_first_not_of('0'), item.size() - 1));
     if (std::find(seen.begin(), seen.end(), number) != seen.end()) return refused(index_twice, number);
     seen.push_back(number);
@@ -80,7 +88,7 @@ status take_remove_type(command& c, const values& v) {
 status take_replace(command& c, const values& v) {
   edit_operation op = operation(edit_operation::kind::replace);
   op.indexes.push_back(0);
-  if (status s = parse_chunk_index(v[0], op.indexes[0]); !s.is_ok()) return s;
+  if (status s = take_index(v[0], op.indexes[0]); !s.is_ok()) return s;
   return push(c, std::move(op), v[1]);
 }
 

@@ -124,6 +124,7 @@ status edit_map(const command& c, const std::string& path, std::span<const edit_
   input.release_bytes();
 
   const auto write_failed = [&](const status& s) {
+    if (is_temp_folder_failure(s)) return s;
     if (c.writes_standard_output()) return refused(cannot_write_standard_output, s.why());
     return c.output ? status::failure(format_line(cannot_write_output, quoted_name(*c.output).c_str(), s.why().c_str()))
                     : refused(cannot_write, s.why());
@@ -136,6 +137,10 @@ status edit_map(const command& c, const std::string& path, std::span<const edit_
     const status counted = level_write_to(image, count, report);
     report.flush();
     if (!counted.is_ok()) return write_failed(counted);
+    if (c.dry_run && !c.writes_standard_output()) {
+      const char* written_to = c.output ? c.output->c_str() : path.c_str();
+      if (status s = replacement_file::probe_room(written_to, count.total, !c.output); !s.is_ok()) return write_failed(s);
+    }
     print_changes();
     print_line(c, change_text(c, path, summary, count.total));
     return status::ok();

@@ -58,6 +58,7 @@ constexpr const char* version_text = "mapgraft-edit (mapgraft) " MAPGRAFT_VERSIO
 
 // Usage errors, after the program's name (cli/option_parser.h).
 constexpr const char* not_key_value = "'%s' is not KEY=VALUE";
+constexpr const char* index_too_large = "chunk index '%s' is too large";
 constexpr const char* index_twice = "chunk index %s is given twice in one --remove";
 constexpr const char* stdin_twice = "'-' (standard input) is given more than once";
 constexpr const char* stdin_as_map = "'-' (standard input) cannot be a MAP";

@@ -1,7 +1,10 @@
 #include "cli/editor.h"
 
-#include <optional>
+#include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "cli/binary_output.h"
@@ -22,27 +25,37 @@ namespace {
 
 enum exit_status { success = 0, failed = 1, usage = 2 };
 
-int run(const command& c) {
-  // A file named twice, by any names, is edited once: what each name reaches
-  // is settled before any map is replaced, which gives it a new identity.
-  std::vector<std::optional<file_identity>> identities;
-  for (const std::string& map : c.maps) {
-    file_identity identity;
-    identities.push_back(file_identity_of(map.c_str(), identity) ? std::optional(identity) : std::nullopt);
+struct identity_hash {
+  std::size_t operator()(const file_identity& id) const {
+    return std::hash<std::uint64_t>()(id.file) ^ (std::hash<std::uint64_t>()(id.device) * 0x9E3779B97F4A7C15ull);
   }
+};
+
+int run(const command& c) {
+  // A later name is skipped only when it reaches a file this run has already
+  // dealt with: the new file it wrote, or one it found unchanged, would have
+  // written or failed on. A hard link to a map just replaced still names the
+  // old file, which is then edited in its turn.
+  std::unordered_map<file_identity, std::size_t, identity_hash> dealt_with;
+  std::unordered_map<std::string_view, std::size_t> names;
   std::size_t failures = 0;
   for (std::size_t i = 0; i < c.maps.size(); ++i) {
     const std::string& path = c.maps[i];
-    std::size_t first = 0;
-    while (first < i && c.maps[first] != path && !(identities[i] && identities[first] == identities[i])) ++first;
-    if (first < i) {
-      print_error_line(format_line(same_file_note, quoted_name(path).c_str(), quoted_name(c.maps[first]).c_str()));
+    auto first = names.find(path);
+    file_identity identity;
+    if (first == names.end() && file_identity_of(path.c_str(), identity)) {
+      if (const auto found = dealt_with.find(identity); found != dealt_with.end()) first = names.find(c.maps[found->second]);
+    }
+    if (first != names.end()) {
+      print_error_line(format_line(same_file_note, quoted_name(path).c_str(), quoted_name(c.maps[first->second]).c_str()));
       continue;
     }
+    names.emplace(path, i);
     if (status s = edit_map(c, path, c.operations); !s.is_ok()) {
       print_error_line(format_line(failure_line, quoted_name(path).c_str(), s.why().c_str()));
       ++failures;
     }
+    if (file_identity_of(path.c_str(), identity)) dealt_with.emplace(identity, i);
   }
   if (failures > 0 && c.maps.size() > 1)
     print_error_line(format_line(batch_summary, static_cast<unsigned long long>(failures),

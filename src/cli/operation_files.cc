@@ -6,9 +6,12 @@
 #include <cstring>
 #include <limits>
 
-#ifdef _WIN32
 #include <fcntl.h>
+#ifdef _WIN32
 #include <io.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 #include "cli/edit_texts.h"
@@ -17,6 +20,7 @@
 #include "level/level_edit.h"
 #include "level/level_report.h"
 #include "support/memory.h"
+#include "support/input_file.h"
 #include "support/replacement_file.h"
 
 namespace {
@@ -27,20 +31,19 @@ status file_failure(const std::string& path, const std::string& reason) {
   return status::failure(format_line(failure_line, quoted_name(path).c_str(), reason.c_str()));
 }
 
-status read_all_of_standard_input(std::uint8_t*& bytes, std::size_t& length) {
-#ifdef _WIN32
-  _setmode(_fileno(stdin), _O_BINARY);
-#endif
+// Reads `in` to its end: standard input, and a FILE whose size says nothing
+// of its contents (a FIFO, a device, a file in /proc that reports size 0).
+status read_to_end(std::FILE* in, std::uint8_t*& bytes, std::size_t& length) {
   // Like any input, less than 2 GiB.
   constexpr std::size_t most = std::numeric_limits<std::int32_t>::max();
   std::size_t capacity = 64 << 10;
   bytes = static_cast<std::uint8_t*>(mem_alloc_zeroed(static_cast<std::int32_t>(capacity)));
   length = 0;
-  while (!std::feof(stdin)) {
+  while (!std::feof(in)) {
     if (length == capacity) {
       if (capacity == most) {
         std::uint8_t more = 0;
-        if (std::fread(&more, 1, 1, stdin) == 1) return status::failure(too_large_text);
+        if (std::fread(&more, 1, 1, in) == 1) return status::failure(too_large_text);
         break;
       }
       const std::size_t grown = std::min(capacity * 2, most);
@@ -50,11 +53,46 @@ status read_all_of_standard_input(std::uint8_t*& bytes, std::size_t& length) {
       bytes = larger;
       capacity = grown;
     }
-    length += std::fread(bytes + length, 1, capacity - length, stdin);
-    if (std::ferror(stdin)) return status::failure(system_error_text(errno));
+    length += std::fread(bytes + length, 1, capacity - length, in);
+    if (std::ferror(in)) return status::failure(system_error_text(errno));
   }
   return status::ok();
 }
+
+#ifndef _WIN32
+// A regular FILE of known size goes straight into one block of its size, so
+// that it is held once; anything else but a folder is read to its end.
+status read_named_file(const char* path, std::uint8_t*& bytes, std::size_t& length, bool& opened) {
+  const int fd = open(path, O_RDONLY | O_CLOEXEC);
+  opened = fd >= 0;
+  if (fd < 0) return status::failure(system_error_text(errno));
+  struct stat info {};
+  status s = fstat(fd, &info) == 0 ? status::ok() : status::failure(system_error_text(errno));
+  if (s.is_ok() && S_ISDIR(info.st_mode)) {
+    opened = false;
+    s = status::failure(not_regular_text);
+  } else if (s.is_ok() && S_ISREG(info.st_mode) && info.st_size > 0) {
+    std::uint32_t size = 0;
+    s = input_length(fd, size);
+    if (s.is_ok()) {
+      bytes = static_cast<std::uint8_t*>(mem_alloc_zeroed(static_cast<std::int32_t>(size)));
+      length = size;
+      s = input_read(fd, bytes, size);
+    }
+  } else if (s.is_ok()) {
+    std::FILE* in = fdopen(fd, "rb");
+    if (in == nullptr) {
+      s = status::failure(system_error_text(errno));
+    } else {
+      s = read_to_end(in, bytes, length);
+      std::fclose(in);
+      return s;
+    }
+  }
+  close(fd);
+  return s;
+}
+#endif
 
 }  // namespace
 
@@ -84,10 +122,19 @@ status operation_files::read_once(const std::string& path, std::span<const std::
   }
   file_bytes file{path, nullptr, 0};
   if (path == "-") {
-    const status read = read_all_of_standard_input(file.bytes, file.length);
+#ifdef _WIN32
+    _setmode(_fileno(stdin), _O_BINARY);
+#endif
+    const status read = read_to_end(stdin, file.bytes, file.length);
     files_.push_back(file);
     if (!read.is_ok()) return refused(cannot_read, read.why());
   } else {
+#ifndef _WIN32
+    bool opened = false;
+    const status read = read_named_file(path.c_str(), file.bytes, file.length, opened);
+    files_.push_back(file);
+    if (!read.is_ok()) return refused(opened ? cannot_read : cannot_open, read.why());
+#else
     status why = status::ok();
     const mapped_file_ptr opened(mapped_file_open(path.c_str(), why));
     if (opened) {
@@ -97,6 +144,7 @@ status operation_files::read_once(const std::string& path, std::span<const std::
     }
     files_.push_back(file);
     if (!opened && why.code() != failure_code::empty_file) return refused(cannot_open, why.why());
+#endif
   }
   data = {files_.back().bytes, files_.back().length};
   return status::ok();

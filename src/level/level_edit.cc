@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "level/level_summary.h"
 #include "level/level_writer.h"
@@ -68,7 +70,10 @@ status too_large() { return status::failure("the chunk would not fit a map file"
 // k - 1 for k > 0).
 class edit_plan {
  public:
-  explicit edit_plan(level_image& image) : image_(image), count_(image.chunks.count) {
+  // `longest_key`: the longest key of the operations, so that a chunk's key
+  // is read from as many bytes of its data as can matter.
+  edit_plan(level_image& image, std::size_t longest_key)
+      : image_(image), count_(image.chunks.count), key_room_(longest_key + 1) {
     fate_ = static_cast<std::int32_t*>(mem_alloc_zeroed(static_cast<std::int32_t>(count_ * 4)));
   }
   ~edit_plan() { mem_release(fate_); }
@@ -80,6 +85,7 @@ class edit_plan {
       case edit_operation::kind::add: return append(op.type, plain_payload(op.data));
       case edit_operation::kind::set: return set(op.key, op.value);
       case edit_operation::kind::unset: {
+        if (indexable(op.key)) return unset_indexed(op.key);
         const std::string prefix = op.key + "=";
         return for_each_live([&](chunk_slot slot, const chunk_view& chunk) {
           bool matches = false;
@@ -104,6 +110,7 @@ class edit_plan {
         if (status s = check_index(op.indexes[0]); !s.is_ok()) return s;
         if (op.data.size() > max_chunk_length) return too_large();
         fate_[op.indexes[0]] = static_cast<std::int32_t>(plain_payload(op.data) + 1);
+        keys_built_ = false;  // the chunk's key may have changed
         return status::ok();
       }
       case edit_operation::kind::tileset: {
@@ -155,6 +162,65 @@ class edit_plan {
     appended_chunk chunk{{}, payload_index, false};
     std::memcpy(chunk.type, type, 4);
     appended_.push_back(chunk);
+    if (keys_built_) {
+      const chunk_slot slot{true, static_cast<std::int64_t>(appended_.size() - 1)};
+      std::string key;
+      bool has_key = false;
+      if (status s = key_of(chunk_view{chunk.type, payloads_[payload_index].data(), nullptr}, key, has_key); !s.is_ok())
+        return s;
+      if (has_key) keys_[key].push_back(slot);
+    }
+    return status::ok();
+  }
+
+  // Keys without '=' name the ATTR chunks whose data begin with the key and
+  // '=': each chunk has at most one, the text before its first '='. Those
+  // chunks are kept by key, in order, so that each --set and --unset costs
+  // the chunks of its key, not all of them.
+  static bool indexable(const std::string& key) { return key.find('=') == std::string::npos; }
+
+  bool live(chunk_slot slot) const {
+    return slot.appended ? !appended_[static_cast<std::size_t>(slot.index)].removed : fate_[slot.index] >= 0;
+  }
+
+  status key_of(const chunk_view& chunk, std::string& key, bool& has_key) const {
+    has_key = false;
+    if (std::memcmp(chunk.type, attr_type, 4) != 0) return status::ok();
+    if (chunk.source == nullptr) {
+      const std::size_t room = std::min(key_room_, chunk.data.size());
+      key.assign(reinterpret_cast<const char*>(chunk.data.data()), room);
+    } else {
+      key.assign(static_cast<std::size_t>(std::min<std::uint64_t>(key_room_, chunk.source->length)), '\0');
+      if (status s = file_read_at(chunk.source->file, 0, {reinterpret_cast<std::uint8_t*>(key.data()), key.size()}); !s.is_ok())
+        return s;
+    }
+    const std::size_t equals = key.find('=');
+    if (equals == std::string::npos) return status::ok();
+    key.resize(equals);
+    has_key = true;
+    return status::ok();
+  }
+
+  status build_keys() {
+    keys_.clear();
+    std::string key;
+    const status built = for_each_live([&](chunk_slot slot, const chunk_view& chunk) {
+      bool has_key = false;
+      if (status s = key_of(chunk, key, has_key); !s.is_ok() || !has_key) return s;
+      keys_[key].push_back(slot);
+      return status::ok();
+    });
+    keys_built_ = built.is_ok();
+    return built;
+  }
+
+  status unset_indexed(const std::string& key) {
+    if (!keys_built_)
+      if (status s = build_keys(); !s.is_ok()) return s;
+    const auto found = keys_.find(key);
+    if (found == keys_.end()) return status::ok();
+    for (const chunk_slot slot : found->second) remove(slot);
+    keys_.erase(found);
     return status::ok();
   }
 
@@ -162,6 +228,34 @@ class edit_plan {
     const std::string prefix = key + "=";
     payloads_.push_back({{}, prefix + value, true});
     const std::size_t text = payloads_.size() - 1;
+    if (indexable(key)) {
+      if (!keys_built_)
+        if (status s = build_keys(); !s.is_ok()) return s;
+      std::vector<chunk_slot>& slots = keys_[key];
+      bool found = false;
+      for (const chunk_slot slot : slots) {
+        if (!live(slot)) continue;
+        if (found) {
+          remove(slot);
+        } else if (slot.appended) {
+          appended_[static_cast<std::size_t>(slot.index)].payload = text;
+        } else {
+          fate_[slot.index] = static_cast<std::int32_t>(text + 1);
+        }
+        if (!found) slots.front() = slot;
+        found = true;
+      }
+      if (found) {
+        slots.resize(1);
+        return status::ok();
+      }
+      slots.clear();
+      keys_built_ = false;  // append() would add the slot a second time
+      if (status s = append(attr_type, text); !s.is_ok()) return s;
+      slots.push_back({true, static_cast<std::int64_t>(appended_.size() - 1)});
+      keys_built_ = true;
+      return status::ok();
+    }
     bool found = false;
     status result = for_each_live([&](chunk_slot slot, const chunk_view& chunk) {
       bool matches = false;
@@ -272,6 +366,9 @@ class edit_plan {
 
   level_image& image_;
   const std::int64_t count_;
+  const std::size_t key_room_;
+  std::unordered_map<std::string, std::vector<chunk_slot>> keys_;
+  bool keys_built_ = false;
   std::int32_t* fate_;
   std::vector<payload> payloads_;
   std::vector<appended_chunk> appended_;
@@ -322,7 +419,11 @@ class comparing_sink final : public byte_sink {
 
 status level_apply_edits(level_image& image, std::span<const edit_operation> operations, edit_summary& summary,
                          std::vector<std::int8_t>* fates) {
-  edit_plan plan(image);
+  std::size_t longest_key = 0;
+  for (const edit_operation& op : operations)
+    if (op.what == edit_operation::kind::set || op.what == edit_operation::kind::unset)
+      longest_key = std::max(longest_key, op.key.size());
+  edit_plan plan(image, longest_key);
   for (const edit_operation& op : operations)
     if (status s = plan.apply(op); !s.is_ok()) return s;
   if (fates != nullptr) plan.note_fates(*fates);

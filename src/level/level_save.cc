@@ -107,7 +107,12 @@ status level_save(const level_image& image, const save_plan& plan, report_sink& 
     // The writer's lines, as a write would print them.
     const status s = level_write_to(image, count, report);
     report.flush();
-    return s;
+    if (!s.is_ok()) return s;
+    // What the real run would meet once it writes: the room in the folder,
+    // the file size limit, the sticky-folder rule.
+    if (status room = replacement_file::probe_room(plan.path, outcome.length, !plan.create); !room.is_ok())
+      return failed(outcome, failure::system, room);
+    return status::ok();
   }
 
   // The read stage's lines are out before the temporary file exists.

@@ -8,6 +8,9 @@
 #include "support/edit_lock.h"
 #include "support/status.h"
 
+// Why open() gave up on a map that other edits kept replacing.
+inline constexpr const char* replaced_too_often_text = "replaced by other edits again and again";
+
 // What an edit knows of the file it read, from the descriptor it read it by.
 struct file_facts {
   std::uint64_t device = 0;

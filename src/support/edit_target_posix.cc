@@ -52,9 +52,12 @@ enum class check { same, replaced, failed };
 check still_named(const char* path, const struct stat& locked, std::string& resolved, int& error) {
   char buffer[PATH_MAX];
   struct stat now {};
+  // A rename over the path never leaves it unnamed, so a path that cannot
+  // be resolved now (a removed file reached through /dev/fd, a folder
+  // unmounted meanwhile) is a failure, not a replacement.
   if (realpath(path, buffer) == nullptr || stat(buffer, &now) != 0) {
     error = errno;
-    return error == ENOENT ? check::replaced : check::failed;
+    return check::failed;
   }
   resolved = buffer;
   return same_file(now, locked) ? check::same : check::replaced;
@@ -85,7 +88,11 @@ status edit_target::open(const char* path, const std::function<void()>& on_wait,
   changed_ = false;
   bool first = true;
   struct stat first_seen {};
-  for (;;) {
+  // Each turn follows another edit's replacement; however busy the map, the
+  // open ends.
+  constexpr int most_turns = 64;
+  for (int turn = 0;; ++turn) {
+    if (turn == most_turns) return status::failure(replaced_too_often_text);
     // Non-blocking, so that opening a FIFO does not wait for a writer.
     const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return failure(errno);

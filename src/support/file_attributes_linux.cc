@@ -91,7 +91,14 @@ void file_attributes_keep(int from, int to, const file_facts& was, const std::st
   }
   // Before fchmod, whose permissions may no longer let the owner set them.
   const std::vector<std::string> lost = copy_attributes(from, fd);
-  if (fchmod(fd, was.mode & 07777) != 0) {
+  // As cp -p does: a set-ID bit does not go to an owner or group other than
+  // the one it was given for.
+  mode_t mode = was.mode & 07777;
+  if (struct stat given {}; fstat(fd, &given) == 0) {
+    if (given.st_uid != was.owner) mode &= ~S_ISUID;
+    if (given.st_gid != was.group) mode &= ~S_ISGID;
+  }
+  if (fchmod(fd, mode) != 0) {
     // Told below.
   }
   // After fchmod, which would narrow the ACL's mask to the group bits.

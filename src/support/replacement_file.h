@@ -58,9 +58,13 @@ class replacement_file final : public byte_sink {
   const std::vector<std::string>& warnings() const { return warnings_; }
 
   // What begin() and begin_new() would refuse, checked without creating
-  // anything.
+  // or opening anything for writing.
   static status probe(const char* target);
   static status probe_new(const char* output);
+  // What writing `size` bytes and committing them would meet at `path` (a
+  // file to replace, or with `replacing` false a new one): a lack of room,
+  // a file size limit, a folder that keeps others from replacing its files.
+  static status probe_room(const char* path, std::uint64_t size, bool replacing);
 
   // Reads back `out.size()` bytes at `offset` of what has been written so
   // far, through the temporary file's own handle, and its length.
@@ -82,7 +86,20 @@ class replacement_file final : public byte_sink {
   const edit_target* source_ = nullptr;  // null: a new file
   std::vector<std::string> warnings_;
   std::uint32_t new_mode_ = 0;  // a new file's permission bits (POSIX) or attributes (Windows)
+  std::uint32_t new_owner_ = 0, new_group_ = 0;  // whose set-ID bits new_mode_ holds (POSIX)
 };
 
 // The system's text for an error number.
 std::string system_error_text(int error);
+
+// The whole reason when the temporary file cannot be made, as in "cannot
+// create a temporary file in 'nd': Permission denied": it names the folder,
+// so the programs print it as it is rather than after their "cannot write".
+inline constexpr const char* temp_folder_failure_start = "cannot create a temporary file in ";
+inline bool is_temp_folder_failure(const status& s) { return s.code() == failure_code::temp_folder; }
+// That reason for the file `file` (links resolved), named `shown` by the
+// user: the folder is named as the user would find it.
+status temp_folder_failure(const std::string& shown, const std::string& file, int error);
+// The temporary file's path beside the file `name` in `folder` (empty, or
+// ending in a separator).
+std::string replacement_temp_path(const std::string& folder, const std::string& name);

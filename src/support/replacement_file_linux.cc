@@ -21,22 +21,6 @@ namespace {
 
 status failure(int error) { return status::failure(system_error_text(error), error); }
 
-// The temporary file's path. The target's own name may take all that the
-// file system allows, so the temporary name is cut short where needed, at a
-// whole UTF-8 character.
-std::string temp_path(const std::string& folder, const std::string& name) {
-  static constexpr char suffix[] = ".mapgraft-XXXXXX";
-  constexpr std::size_t suffix_length = sizeof suffix - 1;
-  long name_max = pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
-  if (name_max <= 0) name_max = 255;
-  std::size_t keep = name.size();
-  const auto fits = static_cast<std::size_t>(name_max);
-  keep = fits > 1 + suffix_length ? std::min(keep, fits - 1 - suffix_length) : 0;
-  const std::size_t fixed = folder.size() + 1 + suffix_length;
-  keep = fixed < PATH_MAX ? std::min(keep, PATH_MAX - 1 - fixed) : 0;
-  while (keep > 0 && keep < name.size() && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
-  return folder + "." + name.substr(0, keep) + suffix;
-}
 
 // The umask is read where the kernel shows it: setting it to learn it would
 // give a file another thread creates meanwhile the wrong mode.
@@ -67,7 +51,55 @@ int place_new(const char* temp, const char* path) {
   return 0;
 }
 
+// A file's folder without the slash, as a user would type it.
+std::string folder_of(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// A new file is the user's: a set-ID bit of `like` goes only to the owner
+// and group it was given for.
+mode_t set_id_bits_kept(int fd, mode_t mode, std::uint32_t owner, std::uint32_t group) {
+  struct stat info {};
+  if (fstat(fd, &info) != 0) return mode & ~(S_ISUID | S_ISGID);
+  if (info.st_uid != owner) mode &= ~S_ISUID;
+  if (info.st_gid != group) mode &= ~S_ISGID;
+  return mode;
+}
+
 }  // namespace
+
+// The temporary file's path. The target's own name may take all that the
+// file system allows, so the temporary name is cut short where needed, at a
+// whole UTF-8 character.
+std::string replacement_temp_path(const std::string& folder, const std::string& name) {
+  static constexpr char suffix[] = ".mapgraft-XXXXXX";
+  constexpr std::size_t suffix_length = sizeof suffix - 1;
+  long name_max = pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+  if (name_max <= 0) name_max = 255;
+  std::size_t keep = name.size();
+  const auto fits = static_cast<std::size_t>(name_max);
+  keep = fits > 1 + suffix_length ? std::min(keep, fits - 1 - suffix_length) : 0;
+  const std::size_t fixed = folder.size() + 1 + suffix_length;
+  keep = fixed < PATH_MAX ? std::min(keep, PATH_MAX - 1 - fixed) : 0;
+  while (keep > 0 && keep < name.size() && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
+  return folder + "." + name.substr(0, keep) + suffix;
+}
+
+status temp_folder_failure(const std::string& shown, const std::string& file, int error) {
+  std::string folder = folder_of(shown);
+  if (file != shown) {
+    // Through a link the file may live elsewhere: then that folder is named.
+    char given[PATH_MAX], real[PATH_MAX];
+    const std::string real_folder = folder_of(file);
+    if (realpath(folder.c_str(), given) == nullptr || realpath(real_folder.c_str(), real) == nullptr ||
+        std::strcmp(given, real) != 0)
+      folder = real_folder;
+  }
+  return status::failure(temp_folder_failure_start + quoted_name(folder) + ": " + system_error_text(error), error,
+                         failure_code::temp_folder);
+}
 
 replacement_file::~replacement_file() { discard(); }
 
@@ -111,11 +143,14 @@ status replacement_file::begin_new(const char* path, const char* like) {
   source_ = nullptr;
   target_ = path;
   shown_ = quoted_name(path);
+  if (target_.empty()) return failure(ENOENT);
   new_mode_ = new_file_mode();
   struct stat info {};
   if (like != nullptr) {
     if (stat(like, &info) != 0) return failure(errno);
     new_mode_ = info.st_mode & 07777;
+    new_owner_ = info.st_uid;
+    new_group_ = info.st_gid;
   }
   // Known at commit for certain; told here, before the whole file is written.
   if (lstat(path, &info) == 0) return failure(EEXIST);
@@ -125,7 +160,7 @@ status replacement_file::begin_new(const char* path, const char* like) {
 }
 
 status replacement_file::create_temp(const std::string& folder, const std::string& name) {
-  std::string temp = temp_path(folder, name);
+  std::string temp = replacement_temp_path(folder, name);
   if (temp.size() > PATH_MAX) return failure(ENAMETOOLONG);
   // The name is chosen here rather than by mkostemp, so that the watcher
   // hears of the file before it exists: a signal that arrives in between
@@ -145,7 +180,7 @@ status replacement_file::create_temp(const std::string& folder, const std::strin
     }
     const int error = errno;
     temp_gone();
-    if (error != EEXIST) return failure(error);
+    if (error != EEXIST) return temp_folder_failure(source_ != nullptr ? source_->path() : target_, target_, error);
   }
   return failure(EEXIST);
 }
@@ -171,7 +206,7 @@ status replacement_file::commit() {
   int error = 0;
   if (source_ != nullptr) {
     file_attributes_keep(static_cast<int>(source_->handle()), fd, source_->facts(), shown_, warnings_);
-  } else if (fchmod(fd, new_mode_) != 0) {
+  } else if (fchmod(fd, set_id_bits_kept(fd, new_mode_, new_owner_, new_group_)) != 0) {
     error = errno;
   } else if (struct stat now {}; fstat(fd, &now) == 0 && (now.st_mode & 07777) != new_mode_) {
     // The set-group-ID bit of a group the user is not in does not stay.

@@ -1,15 +1,17 @@
 #include "support/replacement_file.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 
-// What begin() and begin_new() would refuse, found without creating or
-// opening anything for writing.
+// What begin(), begin_new(), the writes and commit() would refuse, found
+// without creating or opening anything for writing.
 
 namespace {
 
@@ -24,6 +26,13 @@ std::string folder_part(const std::string& path) {
 
 std::string folder_or_current(const std::string& folder) { return folder.empty() ? std::string(".") : folder; }
 
+// The temporary file made beside `path` must fit the folder and the system.
+status temp_name_fits(const std::string& path) {
+  const std::string folder = folder_part(path);
+  if (replacement_temp_path(folder, path.substr(folder.size())).size() > PATH_MAX) return failure(ENAMETOOLONG);
+  return status::ok();
+}
+
 }  // namespace
 
 status replacement_file::probe(const char* target) {
@@ -32,18 +41,41 @@ status replacement_file::probe(const char* target) {
   struct stat info {};
   if (stat(resolved, &info) != 0) return failure(errno);
   if (!S_ISREG(info.st_mode)) return status::failure("not a regular file");
-  const int probe = open(resolved, O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-  if (probe < 0) return failure(errno);
-  close(probe);
+  if (faccessat(AT_FDCWD, resolved, W_OK, AT_EACCESS) != 0) return failure(errno);
   // The temporary file is made beside the target.
-  if (access(folder_part(resolved).c_str(), W_OK | X_OK) != 0) return failure(errno);
-  return status::ok();
+  if (faccessat(AT_FDCWD, folder_part(resolved).c_str(), W_OK | X_OK, AT_EACCESS) != 0)
+    return temp_folder_failure(target, resolved, errno);
+  return temp_name_fits(resolved);
 }
 
 status replacement_file::probe_new(const char* output) {
+  if (*output == '\0') return failure(ENOENT);
   struct stat info {};
   if (lstat(output, &info) == 0) return failure(EEXIST);
   if (errno != ENOENT) return failure(errno);
-  if (access(folder_or_current(folder_part(output)).c_str(), W_OK | X_OK) != 0) return failure(errno);
+  if (faccessat(AT_FDCWD, folder_or_current(folder_part(output)).c_str(), W_OK | X_OK, AT_EACCESS) != 0)
+    return temp_folder_failure(output, output, errno);
+  return temp_name_fits(output);
+}
+
+status replacement_file::probe_room(const char* path, std::uint64_t size, bool replacing) {
+  char resolved[PATH_MAX];
+  std::string file = path;
+  if (replacing && realpath(path, resolved) != nullptr) file = resolved;
+  const std::string folder = folder_or_current(folder_part(file));
+  // The old file stays until the new one is in place: the room must hold it whole.
+  struct statvfs space {};
+  if (statvfs(folder.c_str(), &space) == 0) {
+    const std::uint64_t blocks = geteuid() == 0 ? space.f_bfree : space.f_bavail;
+    if (blocks * space.f_frsize < size) return failure(ENOSPC);
+  }
+  struct rlimit limit {};
+  if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < size) return failure(EFBIG);
+  // In a sticky folder only the owner of the file or of the folder may
+  // rename over the file.
+  struct stat dir {}, info {};
+  if (replacing && geteuid() != 0 && stat(folder.c_str(), &dir) == 0 && (dir.st_mode & S_ISVTX) != 0 &&
+      stat(file.c_str(), &info) == 0 && dir.st_uid != geteuid() && info.st_uid != geteuid())
+    return failure(EPERM);
   return status::ok();
 }

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -77,6 +78,23 @@ bool resolve_link(const std::string& link, std::string& resolved) {
   path.resize(length);
   resolved = utf8_path(path);
   return true;
+}
+
+// The target's own name may take all 255 UTF-16 units a name has, so the
+// temporary name ("." + name + ".mapgraft-" + 8 digits) is cut short where
+// needed, at a whole character.
+std::string temp_name_part(const std::string& name) {
+  constexpr std::size_t room = 255 - 19;
+  std::size_t units = 0, kept = 0;
+  while (kept < name.size()) {
+    const auto lead = static_cast<unsigned char>(name[kept]);
+    const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    const std::size_t needs = length == 4 ? 2 : 1;
+    if (units + needs > room) break;
+    units += needs;
+    kept += length;
+  }
+  return name.substr(0, std::min(kept, name.size()));
 }
 
 }  // namespace
@@ -157,7 +175,7 @@ status replacement_file::create_temp(const std::string& folder, const std::strin
   for (int attempt = 0; attempt < 100; ++attempt, seed = seed * 1664525u + 1013904223u) {
     char suffix[16];
     std::snprintf(suffix, sizeof suffix, "%08lx", static_cast<unsigned long>(seed));
-    const std::string temp = folder + "." + name + ".mapgraft-" + suffix;
+    const std::string temp = folder + "." + temp_name_part(name) + ".mapgraft-" + suffix;
     const std::wstring wide_temp = windows_path(temp);
     if (wide_temp.size() >= std::size(pending_temp)) return failure(ERROR_FILENAME_EXCED_RANGE);
     pending_locked locked;
@@ -259,6 +277,16 @@ status replacement_file::probe_new(const char* output) {
   if (GetFileAttributesW(windows_path(output).c_str()) != INVALID_FILE_ATTRIBUTES) return failure(ERROR_FILE_EXISTS);
   const DWORD error = GetLastError();
   if (error != ERROR_FILE_NOT_FOUND) return failure(error);
+  return status::ok();
+}
+
+status replacement_file::probe_room(const char* path, std::uint64_t size, bool) {
+  // The old file stays until the new one is in place: the room must hold it whole.
+  const std::string folder = folder_of(path);
+  ULARGE_INTEGER available{};
+  if (GetDiskFreeSpaceExW(windows_path(folder.empty() ? "." : folder).c_str(), &available, nullptr, nullptr) != FALSE &&
+      available.QuadPart < size)
+    return failure(ERROR_DISK_FULL);
   return status::ok();
 }
 

@@ -20,5 +20,8 @@ void standard_streams_prepare() {
     if (opened != fd) _exit(1);
   }
   signal(SIGPIPE, SIG_IGN);
+  // Past a file size limit a write then fails with EFBIG: that map fails and
+  // the batch goes on, where the signal would end the run unexplained.
+  signal(SIGXFSZ, SIG_IGN);
 #endif
 }

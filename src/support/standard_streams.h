@@ -4,5 +4,6 @@
 // of descriptors 0, 1 and 2 that is closed, so that no file the program opens
 // later takes a standard stream's number and receives its output, and it
 // ignores SIGPIPE, so that a reader that goes away costs the report, never
-// the edit. On Windows it does nothing.
+// the edit, and SIGXFSZ, so that a write past a file size limit fails with
+// EFBIG like any failed write. On Windows it does nothing.
 void standard_streams_prepare();

@@ -6,7 +6,7 @@
 // The outcome of an operation that can fail for a reason worth telling the
 // user. Only the top level prints the reason.
 // The failures a caller acts on, beyond telling them.
-enum class failure_code { other, edit_in_progress, empty_file };
+enum class failure_code { other, edit_in_progress, empty_file, temp_folder };
 
 class status {
  public:
@@ -21,6 +21,13 @@ class status {
 
   static status failure(std::string why, failure_code code) {
     status s(std::move(why));
+    s.code_ = code;
+    return s;
+  }
+
+  static status failure(std::string why, int system_error, failure_code code) {
+    status s(std::move(why));
+    s.system_error_ = system_error;
     s.code_ = code;
     return s;
   }
