@@ -224,6 +224,17 @@ class edit_plan {
     return status::ok();
   }
 
+  // The first ATTR chunk of a key takes the new text; every later one goes.
+  void take_text_or_remove(chunk_slot slot, std::size_t text, bool already_found) {
+    if (already_found) {
+      remove(slot);
+    } else if (slot.appended) {
+      appended_[static_cast<std::size_t>(slot.index)].payload = text;
+    } else {
+      fate_[slot.index] = static_cast<std::int32_t>(text + 1);
+    }
+  }
+
   status set(const std::string& key, const std::string& value) {
     const std::string prefix = key + "=";
     payloads_.push_back({{}, prefix + value, true});
@@ -235,13 +246,7 @@ class edit_plan {
       bool found = false;
       for (const chunk_slot slot : slots) {
         if (!live(slot)) continue;
-        if (found) {
-          remove(slot);
-        } else if (slot.appended) {
-          appended_[static_cast<std::size_t>(slot.index)].payload = text;
-        } else {
-          fate_[slot.index] = static_cast<std::int32_t>(text + 1);
-        }
+        take_text_or_remove(slot, text, found);
         if (!found) slots.front() = slot;
         found = true;
       }
@@ -261,13 +266,7 @@ class edit_plan {
       bool matches = false;
       if (std::memcmp(chunk.type, attr_type, 4) != 0) return status::ok();
       if (status s = data_starts_with(chunk, prefix, matches); !s.is_ok() || !matches) return s;
-      if (found) {
-        remove(slot);
-      } else if (slot.appended) {
-        appended_[static_cast<std::size_t>(slot.index)].payload = text;
-      } else {
-        fate_[slot.index] = static_cast<std::int32_t>(text + 1);
-      }
+      take_text_or_remove(slot, text, found);
       found = true;
       return status::ok();
     });
