@@ -15,7 +15,8 @@ const temp = fs.mkdtempSync(path.join(os.tmpdir(), 'mapgraft-web-'));
 const inTemp = (name) => path.join(temp, name);
 // Each fuzz input as it is, and the map the fuzz target edits: all but its first byte.
 const maps = ['examples', 'fuzz/corpus', 'fuzz/regressions'].flatMap((dir) =>
-  fs.readdirSync(path.join(root, dir)).map((name) => path.join(root, dir, name)));
+  fs.readdirSync(path.join(root, dir), {withFileTypes: true}).filter((entry) => entry.isFile())
+    .map((entry) => path.join(root, dir, entry.name)));
 fs.mkdirSync(inTemp('maps'));
 for (const file of maps.filter((file) => file.includes('fuzz/'))) {
   maps.push(inTemp(`maps/${path.basename(file)}`));
