@@ -1,6 +1,7 @@
 #include "cli/change_lines.h"
 
 #include <cstdint>
+#include <vector>
 
 #include "level/level_report.h"
 #include "level/level_summary.h"
@@ -14,10 +15,17 @@ class line_capture final : public report_sink {
   std::string line;
 };
 
-std::string chunk_line(std::int64_t index, const chunk_record* record, bool data_in_memory) {
-  const chunk_found found{index, 0, chunk_record_bytes(record)};
+std::string chunk_line(std::int64_t index, const chunk_record* record, const chunk_source* source) {
+  chunk_found found{index, 0, chunk_record_bytes(record)};
   // Data still in their FILE are not read back for a line.
-  if (!data_in_memory) return std::string(chunk_line_head(found).view());
+  if (source != nullptr && (source->bytes == nullptr || !chunk_shows_text(found.record)))
+    return std::string(chunk_line_head(found).view());
+  std::vector<std::uint8_t> whole;
+  if (source != nullptr) {
+    whole.assign(found.record, found.record + chunk_header_size);
+    whole.insert(whole.end(), source->bytes, source->bytes + source->length);
+    found.record = whole.data();
+  }
   line_capture capture;
   capture.report_sink::chunk(found);
   return capture.line;
@@ -26,7 +34,7 @@ std::string chunk_line(std::int64_t index, const chunk_record* record, bool data
 std::vector<std::string> chunk_lines(const level_image& image) {
   std::vector<std::string> lines;
   chunk_list_for_each(image.chunks, [&lines](const chunk_record* record, const chunk_source* source) {
-    lines.push_back(chunk_line(static_cast<std::int64_t>(lines.size()), record, source == nullptr));
+    lines.push_back(chunk_line(static_cast<std::int64_t>(lines.size()), record, source));
   });
   return lines;
 }

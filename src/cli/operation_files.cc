@@ -16,6 +16,7 @@
 
 #include "cli/edit_texts.h"
 #include "support/shell_quote.h"
+#include "support/file_io.h"
 #include "support/mapped_file.h"
 #include "level/level_edit.h"
 #include "level/level_report.h"
@@ -106,6 +107,7 @@ status operation_files::read(command& c) {
     const std::string& path = *c.files[i];
     edit_operation& op = c.operations[i];
     if (status s = read_once(path, op.data); !s.is_ok()) return file_failure(path, s.why());
+    op.borrow_data = true;  // files_ outlives every map of the run
     std::uint32_t bitmap_length = 0;
     if (op.what == edit_operation::kind::tileset)
       if (status s = tileset_file_check(op.data, bitmap_length); !s.is_ok()) return file_failure(path, s.why());
@@ -135,15 +137,19 @@ status operation_files::read_once(const std::string& path, std::span<const std::
     files_.push_back(file);
     if (!read.is_ok()) return refused(opened ? cannot_read : cannot_open, read.why());
 #else
+    // Read, not mapped and copied, so that the FILE is never in memory twice.
     status why = status::ok();
-    const mapped_file_ptr opened(mapped_file_open(path.c_str(), why));
-    if (opened) {
-      file.length = opened->length;
+    file_source opened;
+    const source_closer closer{opened};
+    if (mapped_file_open_source(path.c_str(), opened, why)) {
+      file.length = static_cast<std::size_t>(opened.length);
       file.bytes = static_cast<std::uint8_t*>(mem_alloc_zeroed(static_cast<std::int32_t>(file.length)));
-      std::memcpy(file.bytes, opened->view, file.length);
+      why = file_read_at(opened.file, 0, {file.bytes, file.length});
+      if (why.is_ok()) why = file_source_check_length(opened);
     }
     files_.push_back(file);
-    if (!opened && why.code() != failure_code::empty_file) return refused(cannot_open, why.why());
+    if (!why.is_ok() && why.code() != failure_code::empty_file)
+      return refused(opened.file == -1 ? cannot_open : cannot_read, why.why());
 #endif
   }
   data = {files_.back().bytes, files_.back().length};

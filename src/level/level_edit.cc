@@ -24,6 +24,7 @@ struct payload {
   std::span<const std::uint8_t> bytes;
   std::string text;
   bool is_text = false;
+  bool borrowed = false;  // `bytes` outlive the image, which may refer to them
   std::span<const std::uint8_t> data() const { return is_text ? bytes_of(text) : bytes; }
 };
 
@@ -82,7 +83,7 @@ class edit_plan {
 
   status apply(const edit_operation& op) {
     switch (op.what) {
-      case edit_operation::kind::add: return append(op.type, plain_payload(op.data));
+      case edit_operation::kind::add: return append(op.type, plain_payload(op));
       case edit_operation::kind::set: return set(op.key, op.value);
       case edit_operation::kind::unset: {
         if (indexable(op.key)) return unset_indexed(op.key);
@@ -109,7 +110,7 @@ class edit_plan {
         if (op.indexes.empty()) return status::failure("no chunk given to replace");
         if (status s = check_index(op.indexes[0]); !s.is_ok()) return s;
         if (op.data.size() > max_chunk_length) return too_large();
-        fate_[op.indexes[0]] = static_cast<std::int32_t>(plain_payload(op.data) + 1);
+        fate_[op.indexes[0]] = static_cast<std::int32_t>(plain_payload(op) + 1);
         keys_built_ = false;  // the chunk's key may have changed
         return status::ok();
       }
@@ -152,8 +153,8 @@ class edit_plan {
   }
 
  private:
-  std::size_t plain_payload(std::span<const std::uint8_t> data) {
-    payloads_.push_back({data, {}, false});
+  std::size_t plain_payload(const edit_operation& op) {
+    payloads_.push_back({op.data, {}, false, op.borrow_data});
     return payloads_.size() - 1;
   }
 
@@ -301,10 +302,10 @@ class edit_plan {
       chunk_view chunk{chunk_record_type(record), {}, nullptr};
       if (fate_[index] > 0)
         chunk.data = payloads_[static_cast<std::size_t>(fate_[index] - 1)].data();
-      else if (source != nullptr)
+      else if (source != nullptr && source->bytes == nullptr)
         chunk.source = source;
       else
-        chunk.data = {chunk_record_bytes(record) + chunk_header_size, chunk_record_length(record)};
+        chunk.data = data_in_memory(record, source);
       result = visit(chunk_slot{false, index}, chunk);
     });
     for (std::size_t i = 0; i < appended_.size() && result.is_ok(); ++i) {
@@ -315,16 +316,29 @@ class edit_plan {
     return result;
   }
 
-  static void append_data(chunk_list& list, const std::uint8_t type[4], std::span<const std::uint8_t> data) {
-    chunk_record* record = chunk_list_append(list, type, static_cast<std::uint32_t>(data.size()));
-    if (!data.empty()) std::memcpy(chunk_record_bytes(record) + chunk_header_size, data.data(), data.size());
+  static std::span<const std::uint8_t> data_in_memory(const chunk_record* record, const chunk_source* source) {
+    if (source != nullptr) return {source->bytes, static_cast<std::size_t>(source->length)};
+    return {chunk_record_bytes(record) + chunk_header_size, chunk_record_length(record)};
+  }
+
+  static void append_data(chunk_list& list, const std::uint8_t type[4], const payload& data) {
+    const std::span<const std::uint8_t> bytes = data.data();
+    if (data.borrowed && !bytes.empty()) {
+      chunk_source source;
+      source.length = bytes.size();
+      source.bytes = bytes.data();
+      chunk_list_append_source(list, type, source);
+      return;
+    }
+    chunk_record* record = chunk_list_append(list, type, static_cast<std::uint32_t>(bytes.size()));
+    if (!bytes.empty()) std::memcpy(chunk_record_bytes(record) + chunk_header_size, bytes.data(), bytes.size());
   }
 
   void append_live(chunk_list& list, edit_summary& summary) {
     for (const appended_chunk& chunk : appended_) {
       if (chunk.removed) continue;
       ++summary.added;
-      append_data(list, chunk.type, payloads_[chunk.payload].data());
+      append_data(list, chunk.type, payloads_[chunk.payload]);
     }
   }
 
@@ -341,10 +355,10 @@ class edit_plan {
         return;
       }
       if (fate > 0) {
-        const std::span<const std::uint8_t> data = payloads_[static_cast<std::size_t>(fate - 1)].data();
-        const std::uint8_t* old = chunk_record_bytes(record) + chunk_header_size;
-        const bool same = source == nullptr && data.size() == chunk_record_length(record) &&
-                          (data.empty() || std::memcmp(data.data(), old, data.size()) == 0);
+        const payload& data = payloads_[static_cast<std::size_t>(fate - 1)];
+        const bool comparable = source == nullptr || source->bytes != nullptr;
+        const std::span<const std::uint8_t> old = comparable ? data_in_memory(record, source) : std::span<const std::uint8_t>{};
+        const bool same = comparable && std::ranges::equal(data.data(), old);
         if (!same) {
           ++summary.replaced;
           append_data(rebuilt, chunk_record_type(record), data);

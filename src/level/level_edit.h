@@ -33,6 +33,9 @@ struct edit_operation {
   std::string value;
   std::vector<std::uint64_t> indexes;
   std::span<const std::uint8_t> data;  // a FILE's bytes, read once for every map
+  // The data stay valid, unchanged, for as long as the image: the image then
+  // refers to them instead of holding a copy.
+  bool borrow_data = false;
 };
 
 // What an edit changed, for the one line a map gets.

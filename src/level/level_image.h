@@ -39,9 +39,13 @@ inline std::int64_t chunk_record_size(const chunk_record* record) {
 // The largest data length whose record still fits a signed 32-bit size.
 inline constexpr std::uint32_t max_chunk_length = 0x7FFFFFFCu - chunk_header_size;
 
-// Data that stay in a file until they are written, so that a raw file of
-// any size never has to pass through memory.
-using chunk_source = file_source;
+// Data kept out of the list's own blocks until they are written: in a file,
+// so that a raw file of any size never has to pass through memory, or in
+// memory that outlives the list, so that a FILE given for many maps is held
+// once and not once more per map.
+struct chunk_source : file_source {
+  const std::uint8_t* bytes = nullptr;  // set: the data are here, and `file` is not used
+};
 
 struct chunk_block;
 struct chunk_source_entry;
@@ -85,7 +89,8 @@ struct chunk_source_entry {
 
 // Calls `function(record)` for each chunk in order, or `function(record,
 // source)` where the function takes both: `source` is then null for a record
-// in memory, and for a chunk kept in a file `record` is its 8-byte header.
+// in the list's blocks, and for a chunk kept elsewhere `record` is its
+// 8-byte header.
 template <typename Function>
 void chunk_list_for_each(const chunk_list& list, Function&& function) {
   const chunk_source_entry* next_source = list.sources;

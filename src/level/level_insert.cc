@@ -18,8 +18,8 @@ bool level_add_chunk(level_image& image, const char* magic, std::span<const std:
   return true;
 }
 
-bool level_add_chunk_source(level_image& image, const char* magic, const chunk_source& source) {
+bool level_add_chunk_source(level_image& image, const char* magic, const file_source& source) {
   std::uint8_t type[4];
   chunk_type_from_magic(magic, type);
-  return chunk_list_append_source(image.chunks, type, source);
+  return chunk_list_append_source(image.chunks, type, chunk_source{source});
 }

@@ -15,4 +15,4 @@ void chunk_type_from_magic(const char* magic, std::uint8_t type[4]);
 bool level_add_chunk(level_image& image, const char* magic, std::span<const std::uint8_t> data);
 
 // The same for data that stay in a file until the writer copies them.
-bool level_add_chunk_source(level_image& image, const char* magic, const chunk_source& source);
+bool level_add_chunk_source(level_image& image, const char* magic, const file_source& source);

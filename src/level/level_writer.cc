@@ -60,6 +60,7 @@ class gathered_output {
   }
 
   status copy(const chunk_source& source) {
+    if (source.bytes != nullptr) return write(source.bytes, static_cast<std::int64_t>(source.length));
     if (status s = flush(); !s.is_ok()) return s;
     if (status s = out_.copy(source); !s.is_ok()) return s;
     // The length field written before the data must match them.
