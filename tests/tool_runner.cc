@@ -156,9 +156,11 @@ run_result run_command(std::vector<std::string> words, const std::vector<std::st
   if (terminal_end >= 0) close(terminal_end);
   if (options.while_running) options.while_running(pid);
   int wait_status = 0;
-  while (waitpid(pid, &wait_status, 0) < 0) {
+  struct rusage usage {};
+  while (wait4(pid, &wait_status, 0, &usage) < 0) {
   }
   run_result result;
+  result.peak_rss_kib = usage.ru_maxrss;
   if (WIFEXITED(wait_status)) result.status = WEXITSTATUS(wait_status);
   if (WIFSIGNALED(wait_status)) result.signal = WTERMSIG(wait_status);
   if (in != nullptr) std::fclose(in);

@@ -38,6 +38,7 @@ struct run_result {
   std::string out;  // standard output, carriage returns removed
   std::string raw_out;  // standard output byte for byte
   std::string err;
+  long peak_rss_kib = 0;  // the process's largest resident set
   std::vector<std::string> out_lines() const;
 };
 

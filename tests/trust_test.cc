@@ -534,3 +534,25 @@ TEST(Trust, AMapThatShrinksWhileItIsReadIsRefused) {
 }
 
 }  // namespace
+
+// A FILE given for several maps is read once and held once, however many
+// maps take it, and every map gets it byte for byte.
+TEST(Trust, AFileForManyMapsIsHeldOnce) {
+  if (!editor_is_native() || under_address_sanitizer) GTEST_SKIP() << "the peak memory of a native, uninstrumented run";
+  temp_folder folder;
+  constexpr std::size_t file_size = 64 << 20;
+  bytes data(file_size);
+  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 2654435761u >> 24);
+  write_file(folder.path("big.bin"), data);
+  const bytes map = tile_entries(16);
+  for (const char* name : {"a.lvl", "b.lvl"}) write_file(folder.path(name), extended_map(bitmap(64), {}, map));
+  write_file(folder.path("c.lvl"), extended_map(bitmap(64), {{"DATA", text_bytes("old")}}, map));
+
+  const run_result r = run_editor({"--add", "DATA", folder.path("big.bin"), folder.path("a.lvl"), folder.path("b.lvl")});
+  const run_result replaced = run_editor({"--replace", "0", folder.path("big.bin"), folder.path("c.lvl")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  ASSERT_EQ(replaced.status, 0) << replaced.err;
+  for (const run_result* run : {&r, &replaced}) EXPECT_LE(run->peak_rss_kib, (file_size + file_size / 10) / 1024 + 16 * 1024);
+  const bytes expected = extended_map(bitmap(64), {{"DATA", data}}, map);
+  for (const char* name : {"a.lvl", "b.lvl", "c.lvl"}) EXPECT_EQ(read_file(folder.path(name)), expected) << name;
+}
