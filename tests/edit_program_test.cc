@@ -406,6 +406,20 @@ TEST(EditProgram, OutputIsANewFileThatNeverReplacesOne) {
   }
   EXPECT_EQ(read_file(out), text_bytes("mine"));
   EXPECT_EQ(folder.entries(), (std::vector<std::string>{"map.lvl", "out.lvl"}));
+
+  // Nor a link that names nothing, which Wine cannot see before the real run.
+  const std::string dangling = folder.path("dangling.lvl");
+  fs::create_symlink("nowhere.lvl", dangling);
+  for (const std::string dry : {"-n", ""}) {
+    if (!dry.empty() && !editor_is_native()) continue;
+    std::vector<std::string> args = {"--remove", "1", "-o", dangling, map.path};
+    if (!dry.empty()) args.push_back(dry);
+    const run_result r = run_editor(args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind("mapgraft-edit: '" + map.path + "': cannot write '" + dangling + "': ", 0), 0u) << r.err;
+  }
+  EXPECT_TRUE(fs::is_symlink(dangling));
+  EXPECT_EQ(folder.entries(), (std::vector<std::string>{"dangling.lvl", "map.lvl", "out.lvl"}));
 }
 
 // A dry run ends with the status of the real run. Wine shows a file without

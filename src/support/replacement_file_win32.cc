@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <vector>
 
 #include "support/edit_target.h"
 #include "support/file_io.h"
@@ -56,28 +57,6 @@ status last_failure() { return failure(GetLastError()); }
 std::string folder_of(const std::string& path) {
   const std::size_t cut = path.find_last_of("\\/:");
   return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-}
-
-// The path of the file a link names, in the \\?\ form Windows gives.
-bool resolve_link(const std::string& link, std::string& resolved) {
-  const HANDLE file = CreateFileW(windows_path(link).c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  std::wstring path(MAX_PATH, L'\0');
-  DWORD length = GetFinalPathNameByHandleW(file, path.data(), static_cast<DWORD>(path.size()), FILE_NAME_NORMALIZED);
-  if (length >= path.size()) {
-    path.resize(length);
-    length = GetFinalPathNameByHandleW(file, path.data(), static_cast<DWORD>(path.size()), FILE_NAME_NORMALIZED);
-  }
-  const DWORD error = GetLastError();
-  CloseHandle(file);
-  if (length == 0 || length >= path.size()) {
-    SetLastError(error);
-    return false;
-  }
-  path.resize(length);
-  resolved = utf8_path(path);
-  return true;
 }
 
 // The target's own name may take all 255 UTF-16 units a name has, so the
@@ -135,16 +114,8 @@ void replacement_file::discard() {
 status replacement_file::begin(const edit_target& target) {
   discard();
   target_ = target.file_path();
-  DWORD attributes = GetFileAttributesW(windows_path(target_).c_str());
+  const DWORD attributes = GetFileAttributesW(windows_path(target_).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return last_failure();
-  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-    // Renaming over a link would replace the link; replace the file it names.
-    std::string resolved;
-    if (!resolve_link(target_, resolved)) return last_failure();
-    target_ = resolved;
-    attributes = GetFileAttributesW(windows_path(target_).c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return last_failure();
-  }
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return status::failure("not a regular file");
   // Windows would rename over a read-only file only after the attribute is
   // cleared; the attribute is the user's way of saying no.
@@ -213,6 +184,26 @@ status replacement_file::write(std::span<const std::uint8_t> bytes) {
   return status::ok();
 }
 
+namespace {
+
+// A new file never replaces anything that appeared meanwhile, a link
+// included. MoveFileEx without MOVEFILE_REPLACE_EXISTING replaces a symbolic
+// link that names nothing under Wine, which cannot see such a link; a hard
+// link is refused by every name that exists, so the new name is made one,
+// where the file system has them, and the temporary name removed.
+DWORD place_new(const std::wstring& temp, const std::wstring& target) {
+  if (CreateHardLinkW(target.c_str(), temp.c_str(), nullptr)) {
+    DeleteFileW(temp.c_str());
+    return NO_ERROR;
+  }
+  const DWORD error = GetLastError();
+  if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return ERROR_FILE_EXISTS;
+  if (error != ERROR_INVALID_FUNCTION && error != ERROR_NOT_SUPPORTED) return error;
+  return MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) ? NO_ERROR : GetLastError();
+}
+
+}  // namespace
+
 status replacement_file::commit() {
   const HANDLE file = handle_of(handle_);
   handle_ = -1;
@@ -221,12 +212,15 @@ status replacement_file::commit() {
   if (!CloseHandle(file) && error == NO_ERROR) error = GetLastError();
   if (error == NO_ERROR) {
     pending_locked locked;
-    // A new file never replaces one that appeared meanwhile.
-    const DWORD replace = source_ != nullptr ? MOVEFILE_REPLACE_EXISTING : 0;
-    if (MoveFileExW(windows_path(temp_).c_str(), windows_path(target_).c_str(), replace | MOVEFILE_WRITE_THROUGH)) {
-      temp_gone();
+    const std::wstring temp = windows_path(temp_), target = windows_path(target_);
+    if (source_ != nullptr) {
+      if (MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        temp_gone();
+      else
+        error = GetLastError();
     } else {
-      error = GetLastError();
+      error = place_new(temp, target);
+      if (error == NO_ERROR) temp_gone();
     }
   }
   if (error != NO_ERROR) {
@@ -241,34 +235,70 @@ status replacement_file::commit() {
 
 namespace {
 
-// The attributes of the file a path names, links followed.
-bool attributes_of(const std::wstring& path, DWORD& attributes) {
+// The attributes and type of the file a path names, links followed.
+bool facts_of(const std::wstring& path, DWORD& attributes, DWORD* type = nullptr) {
   const HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   BY_HANDLE_FILE_INFORMATION info{};
   const BOOL known = GetFileInformationByHandle(file, &info);
   const DWORD error = GetLastError();
+  if (type != nullptr) *type = GetFileType(file);
   CloseHandle(file);
   SetLastError(error);
   attributes = info.dwFileAttributes;
   return known != FALSE;
 }
 
+class handle_closer {
+ public:
+  explicit handle_closer(HANDLE handle) : handle_(handle) {}
+  ~handle_closer() {
+    if (handle_ != nullptr) CloseHandle(handle_);
+  }
+  handle_closer(const handle_closer&) = delete;
+  handle_closer& operator=(const handle_closer&) = delete;
+
+ private:
+  HANDLE handle_;
+};
+
+// Whether this user may write the file, asked of its security descriptor
+// rather than by opening it for writing, which a dry run never does.
+// NO_ERROR also where Windows cannot tell; the real run then finds out.
+DWORD write_access_error(const std::wstring& path) {
+  const SECURITY_INFORMATION wanted = OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+  DWORD needed = 0;
+  GetFileSecurityW(path.c_str(), wanted, nullptr, 0, &needed);
+  if (needed == 0) return NO_ERROR;
+  std::vector<std::uint8_t> descriptor(needed);
+  if (!GetFileSecurityW(path.c_str(), wanted, descriptor.data(), needed, &needed)) return NO_ERROR;
+  HANDLE process_token = nullptr, token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY | TOKEN_DUPLICATE, &process_token)) return NO_ERROR;
+  const handle_closer process_closer(process_token);
+  if (!DuplicateToken(process_token, SecurityImpersonation, &token)) return NO_ERROR;
+  const handle_closer token_closer(token);
+  GENERIC_MAPPING mapping{FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE, FILE_ALL_ACCESS};
+  DWORD access = GENERIC_WRITE;
+  MapGenericMask(&access, &mapping);
+  PRIVILEGE_SET privileges{};
+  DWORD privileges_size = sizeof privileges, granted = 0;
+  BOOL allowed = FALSE;
+  if (!AccessCheck(descriptor.data(), token, access, &mapping, &privileges, &privileges_size, &granted, &allowed))
+    return NO_ERROR;
+  return allowed ? NO_ERROR : ERROR_ACCESS_DENIED;
+}
+
 }  // namespace
 
 status replacement_file::probe(const char* target) {
   const std::wstring path = windows_path(target);
-  DWORD attributes = 0;
-  if (!attributes_of(path, attributes)) return last_failure();
+  DWORD attributes = 0, type = FILE_TYPE_UNKNOWN;
+  if (!facts_of(path, attributes, &type)) return last_failure();
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return status::failure("not a regular file");
   if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return status::failure("the file is read-only");
-  const HANDLE probe = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (probe == INVALID_HANDLE_VALUE) return last_failure();
-  const DWORD type = GetFileType(probe);
-  CloseHandle(probe);
   if (type != FILE_TYPE_DISK) return status::failure("not a regular file");
+  if (const DWORD error = write_access_error(path); error != NO_ERROR) return failure(error);
   return status::ok();
 }
 
@@ -295,7 +325,7 @@ status replacement_file::begin_new(const char* output, const char* like) {
   source_ = nullptr;
   if (status s = probe_new(output); !s.is_ok()) return s;
   DWORD attributes = 0;
-  if (like != nullptr && !attributes_of(windows_path(like), attributes)) return last_failure();
+  if (like != nullptr && !facts_of(windows_path(like), attributes)) return last_failure();
   new_mode_ = attributes & FILE_ATTRIBUTE_READONLY;
   target_ = output;
   const std::string folder = folder_of(target_);

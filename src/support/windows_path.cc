@@ -30,3 +30,17 @@ std::wstring windows_path(const std::string& path) {
 }
 
 std::string utf8_path(const std::wstring& path) { return utf8_from_utf16(std::u16string(path.begin(), path.end())); }
+
+bool final_path_of(std::intptr_t handle, std::string& path) {
+  const HANDLE file = reinterpret_cast<HANDLE>(handle);
+  std::wstring wide(MAX_PATH, L'\0');
+  DWORD length = GetFinalPathNameByHandleW(file, wide.data(), static_cast<DWORD>(wide.size()), FILE_NAME_NORMALIZED);
+  if (length >= wide.size()) {
+    wide.resize(length);
+    length = GetFinalPathNameByHandleW(file, wide.data(), static_cast<DWORD>(wide.size()), FILE_NAME_NORMALIZED);
+  }
+  if (length == 0 || length >= wide.size()) return false;
+  wide.resize(length);
+  path = utf8_path(wide);
+  return true;
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 // Paths stay UTF-8 inside the program and become UTF-16 only at the Windows
@@ -15,3 +16,8 @@ std::wstring windows_path(const std::string& path);
 
 // A path from the Windows API, back in UTF-8.
 std::string utf8_path(const std::wstring& path);
+
+// The path of the file an open handle reads, links followed, in the long
+// form Windows gives ("\\?\C:\..."); false, with GetLastError saying why,
+// when Windows cannot tell.
+bool final_path_of(std::intptr_t handle, std::string& path);
