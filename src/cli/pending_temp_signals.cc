@@ -6,7 +6,6 @@
 #include <climits>
 #include <cstring>
 
-
 namespace {
 
 char pending_temp[PATH_MAX + 1];
@@ -14,7 +13,7 @@ volatile sig_atomic_t pending_armed = 0;
 
 // The signals whose default action ends the process, bar those that the
 // sanitizers and profilers handle (SEGV, BUS, FPE, ILL, ABRT, PROF) and
-// SIGPIPE, which the programs ignore from the start.
+// SIGPIPE and SIGXFSZ, which the programs ignore from the start.
 constexpr int cleanup_signals[] = {
     SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGUSR1, SIGUSR2, SIGALRM,
 #ifdef SIGVTALRM
@@ -22,9 +21,6 @@ constexpr int cleanup_signals[] = {
 #endif
 #ifdef SIGXCPU
     SIGXCPU,
-#endif
-#ifdef SIGXFSZ
-    SIGXFSZ,
 #endif
 #ifdef SIGPOLL
     SIGPOLL,
