@@ -358,7 +358,8 @@ class edit_plan {
         const payload& data = payloads_[static_cast<std::size_t>(fate - 1)];
         const bool comparable = source == nullptr || source->bytes != nullptr;
         const std::span<const std::uint8_t> old = comparable ? data_in_memory(record, source) : std::span<const std::uint8_t>{};
-        const bool same = comparable && std::ranges::equal(data.data(), old);
+        const std::span<const std::uint8_t> now = data.data();
+        const bool same = comparable && std::equal(now.begin(), now.end(), old.begin(), old.end());
         if (!same) {
           ++summary.replaced;
           append_data(rebuilt, chunk_record_type(record), data);
