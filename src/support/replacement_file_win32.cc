@@ -193,8 +193,11 @@ namespace {
 // where the file system has them, and the temporary name removed.
 DWORD place_new(const std::wstring& temp, const std::wstring& target) {
   if (CreateHardLinkW(target.c_str(), temp.c_str(), nullptr)) {
-    DeleteFileW(temp.c_str());
-    return NO_ERROR;
+    if (DeleteFileW(temp.c_str())) return NO_ERROR;
+    // Both names or neither: the run fails, and the caller removes the temporary file.
+    const DWORD error = GetLastError();
+    DeleteFileW(target.c_str());
+    return error;
   }
   const DWORD error = GetLastError();
   if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return ERROR_FILE_EXISTS;
