@@ -9,6 +9,7 @@
 
 #include "layout_check.h"
 #include "level/level_edit.h"
+#include "level/tileset_file.h"
 #include "level/level_reader.h"
 #include "level/level_writer.h"
 #include "support/byte_order.h"

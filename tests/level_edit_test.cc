@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include "level/level_compare.h"
 #include "level/level_edit.h"
+#include "level/tileset_file.h"
 #include "level/level_writer.h"
 #include "level/level_reader.h"
 #include "map_builder.h"

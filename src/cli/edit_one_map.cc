@@ -8,6 +8,7 @@
 #include "cli/edit_texts.h"
 #include "cli/pending_temp.h"
 #include "cli/stdout_report.h"
+#include "level/level_compare.h"
 #include "level/level_edit.h"
 #include "level/level_image.h"
 #include "level/level_reader.h"

@@ -20,6 +20,7 @@
 #include "support/mapped_file.h"
 #include "level/level_edit.h"
 #include "level/level_report.h"
+#include "level/tileset_file.h"
 #include "support/memory.h"
 #include "support/input_file.h"
 #include "support/replacement_file.h"

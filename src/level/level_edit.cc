@@ -6,8 +6,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "level/level_summary.h"
-#include "level/level_writer.h"
+#include "level/tileset_file.h"
 #include "support/byte_order.h"
 #include "support/memory.h"
 
@@ -390,45 +389,6 @@ class edit_plan {
   bool new_tileset_ = false;
 };
 
-// Compares what is written with bytes read from elsewhere, a block at a
-// time, and stops the writer at the first difference.
-class comparing_sink final : public byte_sink {
- public:
-  comparing_sink(const block_reader& read, std::uint64_t length) : read_(read), length_(length) {}
-  comparing_sink(const comparing_sink&) = delete;
-  comparing_sink& operator=(const comparing_sink&) = delete;
-  ~comparing_sink() override { mem_release(buffer_); }
-
-  status write(std::span<const std::uint8_t> bytes) override {
-    if (buffer_ == nullptr) buffer_ = static_cast<std::uint8_t*>(mem_alloc_zeroed(buffer_size));
-    while (!bytes.empty()) {
-      if (bytes.size() > length_ - offset_) return differ();
-      const std::size_t part = std::min<std::size_t>(bytes.size(), buffer_size);
-      if (status s = read_(offset_, {buffer_, part}); !s.is_ok()) return s;
-      if (std::memcmp(buffer_, bytes.data(), part) != 0) return differ();
-      offset_ += part;
-      bytes = bytes.subspan(part);
-    }
-    return status::ok();
-  }
-
-  bool same() const { return !differs_ && offset_ == length_; }
-  bool differs() const { return differs_; }
-
- private:
-  status differ() {
-    differs_ = true;
-    return status::failure("the bytes differ");
-  }
-
-  static constexpr std::int32_t buffer_size = 1 << 18;
-  const block_reader& read_;
-  const std::uint64_t length_;
-  std::uint64_t offset_ = 0;
-  std::uint8_t* buffer_ = nullptr;
-  bool differs_ = false;
-};
-
 }  // namespace
 
 status level_apply_edits(level_image& image, std::span<const edit_operation> operations, edit_summary& summary,
@@ -442,37 +402,5 @@ status level_apply_edits(level_image& image, std::span<const edit_operation> ope
     if (status s = plan.apply(op); !s.is_ok()) return s;
   if (fates != nullptr) plan.note_fates(*fates);
   plan.commit(summary);
-  return status::ok();
-}
-
-status tileset_file_check(std::span<const std::uint8_t> file, std::uint32_t& bitmap_length) {
-  const std::size_t length = file.size();
-  if (length == 0) return status::failure("empty file");
-  if (length < 2 || file[0] != 'B' || file[1] != 'M') return status::failure("not a bitmap: it does not start with 'BM'");
-  if (length < static_cast<std::size_t>(bmp_header_size))
-    return status::failure(format_line("not a bitmap: %llu bytes, shorter than a bitmap header (%d)",
-                                       static_cast<unsigned long long>(length), bmp_header_size));
-  const std::uint32_t declared = read_u32le(file.data() + 2);
-  if (declared < static_cast<std::uint32_t>(bmp_header_size))
-    return status::failure(format_line("not a bitmap: its size field says %lu bytes, shorter than a bitmap header (%d)",
-                                       static_cast<unsigned long>(declared), bmp_header_size));
-  if (declared > length)
-    return status::failure(format_line("not a bitmap: its size field says %lu bytes, more than the %llu the file holds",
-                                       static_cast<unsigned long>(declared), static_cast<unsigned long long>(length)));
-  if (const std::uint16_t reserved = read_u16le(file.data() + 6); reserved != 0)
-    return status::failure(format_line("a map, not a bitmap: its first reserved field is %u, not 0", unsigned{reserved}));
-  if (round4(declared) > max_metadata_offset)
-    return status::failure(tileset_too_large_text(round4(declared)));
-  bitmap_length = declared;
-  return status::ok();
-}
-
-status level_compare_written(level_image& image, const block_reader& read, std::uint64_t length, bool& same) {
-  comparing_sink compare(read, length);
-  null_report quiet;
-  same = false;
-  const status written = level_write_to(image, compare, quiet);
-  if (!written.is_ok() && !compare.differs()) return written;
-  same = compare.same();
   return status::ok();
 }

@@ -1,14 +1,12 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "level/level_image.h"
 #include "level/level_report.h"
-#include "support/byte_sink.h"
 #include "support/status.h"
 
 // The operations of mapgraft-edit, applied in order to a level image as read.
@@ -56,19 +54,3 @@ struct edit_summary {
 // come first in the result, in their order; the chunks appended follow.
 status level_apply_edits(level_image& image, std::span<const edit_operation> operations, edit_summary& summary,
                          std::vector<std::int8_t>* fates = nullptr);
-
-// Checks a bitmap given for --tileset: it starts with "BM", is at least 34
-// bytes long, declares a size S with 34 <= S <= its length, its first
-// reserved field is 0 (a map is not a bitmap), and round4(S) is at most
-// 65,532. On success `bitmap_length` is S: the bytes the tileset takes.
-status tileset_file_check(std::span<const std::uint8_t> file, std::uint32_t& bitmap_length);
-
-// Reads `out.size()` bytes at `offset` of the bytes a written map is compared
-// with.
-using block_reader = std::function<status(std::uint64_t offset, std::span<std::uint8_t> out)>;
-
-// Writes the image again, comparing its bytes block by block with the
-// `length` bytes that `read` gives, without ever holding them all: `same`
-// says whether they are exactly those bytes. Fails only when `read` does or
-// the image cannot be written at all.
-status level_compare_written(level_image& image, const block_reader& read, std::uint64_t length, bool& same);

@@ -8,6 +8,7 @@
 #include <windows.h>
 #endif
 
+#include "level/level_compare.h"
 #include "level/level_writer.h"
 #include "support/byte_sink.h"
 #include "support/file_io.h"
@@ -26,33 +27,26 @@ class block {
   std::uint8_t* const bytes;
 };
 
-// Compares what is written again with what the temporary file holds, block
-// by block, and a chunk copied from a raw file by a sample of its blocks.
-class written_check final : public byte_sink {
+// Compares what is written again with what the temporary file holds, and a
+// chunk copied from a raw file by a sample of its blocks: the first and the
+// last and every one in between at an even step, 64 of them at most.
+class written_check final : public comparing_sink {
  public:
-  explicit written_check(replacement_file& file) : file_(file), theirs_(block_size), ours_(block_size) {}
+  written_check(replacement_file& file, std::uint64_t length)
+      : comparing_sink([&file](std::uint64_t offset, std::span<std::uint8_t> out) { return file.read_back(offset, out); },
+                       length),
+        theirs_(block_size),
+        ours_(block_size) {}
 
-  status write(std::span<const std::uint8_t> bytes) override {
-    while (!bytes.empty()) {
-      const std::size_t part = std::min<std::size_t>(bytes.size(), block_size);
-      if (status s = file_.read_back(offset_, {theirs_.bytes, part}); !s.is_ok()) return s;
-      if (std::memcmp(theirs_.bytes, bytes.data(), part) != 0) return differ();
-      offset_ += part;
-      bytes = bytes.subspan(part);
-    }
-    return status::ok();
-  }
-
-  // The first and the last block and every one in between at an even step,
-  // 64 of them at most.
   status copy(const file_source& source) override {
+    if (source.length > room()) return differ();
     const std::uint64_t blocks = (source.length + block_size - 1) / block_size;
     const std::uint64_t step = std::max<std::uint64_t>(1, (blocks + 62) / 63);
     for (std::uint64_t index = 0, next = 0; index < blocks; index = next) {
       const std::uint64_t at = index * block_size;
       const std::size_t part = static_cast<std::size_t>(std::min<std::uint64_t>(block_size, source.length - at));
       if (status s = file_read_at(source.file, at, {ours_.bytes, part}); !s.is_ok()) return s;
-      if (status s = file_.read_back(offset_ + at, {theirs_.bytes, part}); !s.is_ok()) return s;
+      if (status s = read(offset_ + at, {theirs_.bytes, part}); !s.is_ok()) return s;
       if (std::memcmp(theirs_.bytes, ours_.bytes, part) != 0) return differ();
       next = index + step;
       if (next >= blocks && index + 1 < blocks) next = blocks - 1;
@@ -61,20 +55,10 @@ class written_check final : public byte_sink {
     return file_source_check_length(source);
   }
 
-  bool differs = false;
-  std::uint64_t offset() const { return offset_; }
-
  private:
-  status differ() {
-    differs = true;
-    return status::failure("");
-  }
-
   static constexpr std::int32_t block_size = 1 << 16;
-  replacement_file& file_;
   block theirs_;
   block ours_;
-  std::uint64_t offset_ = 0;
 };
 
 bool names_a_file_that_exists(int error) {
@@ -135,10 +119,10 @@ status level_save(const level_image& image, const save_plan& plan, report_sink& 
 
   std::uint64_t length = 0;
   if (status s = file.written_length(length); !s.is_ok()) return failed(outcome, failure::verify, s);
-  written_check check(file);
+  written_check check(file, length);
   const status compared = level_write_to(image, check, quiet);
-  if (!compared.is_ok() && !check.differs) return failed(outcome, failure::verify, compared);
-  if (check.differs || check.offset() != length) return failed(outcome, failure::verify, status::failure(""));
+  if (!compared.is_ok() && !check.differs()) return failed(outcome, failure::verify, compared);
+  if (!check.same()) return failed(outcome, failure::verify, status::failure(""));
 
   if (status s = file.commit(); !s.is_ok()) return failed(outcome, failure::system, s);
   outcome.length = length;

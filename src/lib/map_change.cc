@@ -3,6 +3,7 @@
 #include <string>
 
 #include "level/level_edit.h"
+#include "level/tileset_file.h"
 #include "lib/map_handle.h"
 #include "support/byte_order.h"
 
