@@ -68,7 +68,12 @@ enum mg_error {
 enum mg_shape { MG_SHAPE_PLAIN = 0, MG_SHAPE_TILESET = 1, MG_SHAPE_EXTENDED = 2 };
 
 /* mg_map_read flags. */
-#define MG_READ_FORCE 1u /* keep what a damaged map holds instead of MG_ERR_DAMAGED */
+#define MG_READ_FORCE 1u  /* keep what a damaged map holds instead of MG_ERR_DAMAGED */
+/* The programs' rule: refuse with MG_ERR_NOT_A_MAP a file that does not look
+ * like a map (see mg_map_unlike_a_map). MG_READ_FORCE lifts it, as --force
+ * does for mapgraft-edit. Without it a file of any size from 4 bytes on is
+ * read, as a plain map if nothing else. */
+#define MG_READ_STRICT 2u
 
 /* mg_save_options flags. */
 #define MG_SAVE_NEW 1u    /* create a new file, never replace one */
@@ -114,6 +119,14 @@ MG_EXPORT void mg_map_free(mg_map *map);
 MG_EXPORT int mg_map_shape(const mg_map *map);
 /* NULL, or the text of the first damage found. */
 MG_EXPORT const char *mg_map_damage(const mg_map *map);
+/* NULL, or why the bytes read do not look like a map, in the programs' words:
+ * "no bitmap, no metadata block, and 23 bytes are not whole 4-byte tiles". */
+MG_EXPORT const char *mg_map_unlike_a_map(const mg_map *map);
+/* Why the last change to map failed, in the programs' words (for example
+ * "key 'A=B' is empty or holds '='" or "not a bitmap: it does not start with
+ * 'BM'"), or "" after a change that succeeded or before any. Set by the
+ * mg_map_* calls that change the map. */
+MG_EXPORT const char *mg_map_errmsg(const mg_map *map);
 MG_EXPORT size_t mg_map_chunk_count(const mg_map *map);
 MG_EXPORT int mg_map_chunk(const mg_map *map, size_t index, mg_chunk *chunk);
 /* The map's own tileset bitmap, or MG_ERR_NO_TILESET. */

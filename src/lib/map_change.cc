@@ -6,6 +6,7 @@
 #include "level/tileset_file.h"
 #include "lib/map_handle.h"
 #include "support/byte_order.h"
+#include "support/format_line.h"
 
 namespace {
 
@@ -15,6 +16,22 @@ std::span<const std::uint8_t> bytes_of(const void* data, size_t size) {
 
 bool key_refused(const char* key) { return key == nullptr || key[0] == '\0' || std::strchr(key, '=') != nullptr; }
 
+// The text goes where mg_map_errmsg finds it; the result is the code.
+int refused(mg_map* map, int code, const std::string& text) {
+  map->errmsg = text;
+  return code;
+}
+
+int key_refusal(mg_map* map, const char* key) {
+  return key == nullptr ? MG_ERR_ARGUMENT : refused(map, MG_ERR_ARGUMENT, format_line("key '%s' is empty or holds '='", key));
+}
+
+int no_chunk(mg_map* map, size_t index) {
+  return refused(map, MG_ERR_NO_CHUNK, format_line("no chunk %llu", static_cast<unsigned long long>(index)));
+}
+
+int too_large(mg_map* map) { return refused(map, MG_ERR_TOO_LARGE, "the chunk would not fit a map file"); }
+
 // Applies one operation. Everything that can be refused has been checked by
 // then, and the room the answers to the queries need afterwards is taken
 // first: a change either happens whole, or fails before it touches the map.
@@ -22,8 +39,9 @@ int apply(mg_map* map, const edit_operation& op, std::size_t tileset_room = 0) {
   return guarded([&]() -> int {
     map->records.reserve(map->records.size() + 1);
     map->tileset.reserve(tileset_room);
+    map->errmsg.clear();
     edit_summary summary;
-    if (!level_apply_edits(map->image, {&op, 1}, summary).is_ok()) return MG_ERR_TOO_LARGE;
+    if (status s = level_apply_edits(map->image, {&op, 1}, summary); !s.is_ok()) return refused(map, MG_ERR_TOO_LARGE, s.why());
     if (summary.tileset_replaced) map->tileset_replaced = true;
     map->refresh();
     return MG_OK;
@@ -40,7 +58,7 @@ edit_operation operation(edit_operation::kind what) {
 
 int mg_map_add_chunk(mg_map* map, const char type[4], const void* data, size_t size) {
   if (map == nullptr || type == nullptr || (data == nullptr && size != 0)) return MG_ERR_ARGUMENT;
-  if (size > max_chunk_length) return MG_ERR_TOO_LARGE;
+  if (size > max_chunk_length) return too_large(map);
   return guarded([&]() -> int {
     edit_operation op = operation(edit_operation::kind::add);
     std::memcpy(op.type, type, 4);
@@ -51,7 +69,7 @@ int mg_map_add_chunk(mg_map* map, const char type[4], const void* data, size_t s
 
 int mg_map_remove_chunk(mg_map* map, size_t index) {
   if (map == nullptr) return MG_ERR_ARGUMENT;
-  if (index >= map->records.size()) return MG_ERR_NO_CHUNK;
+  if (index >= map->records.size()) return no_chunk(map, index);
   return guarded([&]() -> int {
     edit_operation op = operation(edit_operation::kind::remove);
     op.indexes.push_back(index);
@@ -61,8 +79,8 @@ int mg_map_remove_chunk(mg_map* map, size_t index) {
 
 int mg_map_replace_chunk(mg_map* map, size_t index, const void* data, size_t size) {
   if (map == nullptr || (data == nullptr && size != 0)) return MG_ERR_ARGUMENT;
-  if (index >= map->records.size()) return MG_ERR_NO_CHUNK;
-  if (size > max_chunk_length) return MG_ERR_TOO_LARGE;
+  if (index >= map->records.size()) return no_chunk(map, index);
+  if (size > max_chunk_length) return too_large(map);
   return guarded([&]() -> int {
     edit_operation op = operation(edit_operation::kind::replace);
     op.indexes.push_back(index);
@@ -72,8 +90,9 @@ int mg_map_replace_chunk(mg_map* map, size_t index, const void* data, size_t siz
 }
 
 int mg_map_set_attr(mg_map* map, const char* key, const char* value) {
-  if (map == nullptr || key_refused(key) || value == nullptr) return MG_ERR_ARGUMENT;
-  if (std::strlen(key) + 1 + std::strlen(value) > max_chunk_length) return MG_ERR_TOO_LARGE;
+  if (map == nullptr || value == nullptr) return MG_ERR_ARGUMENT;
+  if (key_refused(key)) return key_refusal(map, key);
+  if (std::strlen(key) + 1 + std::strlen(value) > max_chunk_length) return too_large(map);
   return guarded([&]() -> int {
     edit_operation op = operation(edit_operation::kind::set);
     op.key = key;
@@ -83,7 +102,8 @@ int mg_map_set_attr(mg_map* map, const char* key, const char* value) {
 }
 
 int mg_map_unset_attr(mg_map* map, const char* key) {
-  if (map == nullptr || key_refused(key)) return MG_ERR_ARGUMENT;
+  if (map == nullptr) return MG_ERR_ARGUMENT;
+  if (key_refused(key)) return key_refusal(map, key);
   return guarded([&]() -> int {
     edit_operation op = operation(edit_operation::kind::unset);
     op.key = key;
@@ -96,7 +116,8 @@ int mg_map_set_tileset(mg_map* map, const void* bitmap, size_t size) {
   const std::span<const std::uint8_t> file = bytes_of(bitmap, size);
   return guarded([&]() -> int {
     std::uint32_t length = 0;
-    if (!tileset_file_check(file, length).is_ok()) {
+    if (status s = tileset_file_check(file, length); !s.is_ok()) {
+      map->errmsg = s.why();
       // A bitmap in every other respect, only too large for the offset.
       const bool bitmap_otherwise = size >= static_cast<size_t>(bmp_header_size) && file[0] == 'B' &&
                                     file[1] == 'M' && read_u32le(file.data() + 2) <= size &&

@@ -19,6 +19,8 @@ struct mg_map {
   level_shape shape_as_read = level_shape::plain;
   bool damaged = false;
   std::string damage;
+  std::string unlike_a_map;  // why the bytes read do not look like a map, or empty
+  std::string errmsg;        // why the last change failed, or empty
   bool tileset_replaced = false;
   std::vector<const chunk_record*> records;   // by current index
   std::vector<std::uint8_t> tileset;          // the map's own bitmap as a file of its own

@@ -16,6 +16,12 @@ const char* mg_map_damage(const mg_map* map) {
   return map != nullptr && map->damaged ? map->damage.c_str() : nullptr;
 }
 
+const char* mg_map_unlike_a_map(const mg_map* map) {
+  return map != nullptr && !map->unlike_a_map.empty() ? map->unlike_a_map.c_str() : nullptr;
+}
+
+const char* mg_map_errmsg(const mg_map* map) { return map == nullptr ? "" : map->errmsg.c_str(); }
+
 size_t mg_map_chunk_count(const mg_map* map) { return map == nullptr ? 0 : map->records.size(); }
 
 int mg_map_chunk(const mg_map* map, size_t index, mg_chunk* chunk) {

@@ -7,6 +7,7 @@
 #include "level/level_summary.h"
 #include "lib/map_handle.h"
 #include "support/byte_order.h"
+#include "support/format_line.h"
 
 namespace {
 
@@ -40,6 +41,11 @@ int read_bytes(std::span<const std::uint8_t> input, unsigned flags, mg_map** map
   const int result = guarded([&]() -> int {
     if (level_read(made->image, input, report) == read_result::rejected) return MG_ERR_NOT_A_MAP;
     if (report.found && (flags & MG_READ_FORCE) == 0) return MG_ERR_DAMAGED;
+    if (made->image.shape == level_shape::plain && input.size() % 4 != 0)
+      made->unlike_a_map = format_line("no bitmap, no metadata block, and %lld bytes are not whole 4-byte tiles",
+                                       static_cast<long long>(input.size()));
+    if (!made->unlike_a_map.empty() && (flags & MG_READ_STRICT) != 0 && (flags & MG_READ_FORCE) == 0)
+      return MG_ERR_NOT_A_MAP;
     made->shape_as_read = made->image.shape;
     made->damaged = report.found;
     made->damage = report.text;
