@@ -105,6 +105,9 @@ typedef struct {
 
 /* A static, non-empty, lower-case text for any value; never NULL. */
 MG_EXPORT const char *mg_strerror(int error);
+/* The code's name as spelled here, e.g. "MG_ERR_DAMAGED"; "MG_ERR_UNKNOWN"
+ * for a value that is not a code. Never NULL. */
+MG_EXPORT const char *mg_error_name(int error);
 /* The version the programs print. */
 MG_EXPORT const char *mg_version(void);
 
