@@ -39,19 +39,44 @@ _mapgraft_words() {
   done
 }
 
+# The word as the shell will pass it, for a word typed with backslashes or
+# quotes, open or closed, as "a\ b" or "'a b": sets REPLY.
+_mapgraft_dequote() {
+  local word=$1 quote= c i
+  REPLY=
+  for ((i = 0; i < ${#word}; i++)); do
+    c=${word:i:1}
+    if [[ $quote == "'" ]]; then
+      [[ $c == "'" ]] && quote= || REPLY+=$c
+    elif [[ $c == '\' && ( -z $quote || ${word:i+1:1} == [\$\`\"\\] ) ]]; then
+      ((++i)); REPLY+=${word:i:1}
+    elif [[ $c == "$quote" ]]; then
+      quote=
+    elif [[ -z $quote && ( $c == "'" || $c == '"' ) ]]; then
+      quote=$c
+    else
+      REPLY+=$c
+    fi
+  done
+}
+
 # Fills COMPREPLY with the words of a kind that begin with $2. Readline
-# replaces only what follows the last '=', so that much is offered.
+# replaces only what follows the last '=', so that much is offered. File
+# names are read line by line rather than split from a command's output, so
+# that no name is taken as a glob; readline quotes them as it inserts them.
 _mapgraft_offer() {
-  local IFS=$'\n' text=$2
+  local IFS=$'\n' text=$2 REPLY
   case $1 in
     map)
       # Folders to descend into, and maps, whatever the case of .lvl.
-      COMPREPLY=($(compgen -d -- "$text") $(compgen -f -X '!*.[lL][vV][lL]' -- "$text"))
+      _mapgraft_dequote "$text"; text=$REPLY
+      mapfile -t COMPREPLY < <(compgen -d -- "$text"; compgen -f -X '!*.[lL][vV][lL]' -- "$text")
       compopt -o filenames 2>/dev/null ;;
     file)
-      COMPREPLY=($(compgen -f -- "$text"))
+      _mapgraft_dequote "$text"; text=$REPLY
+      mapfile -t COMPREPLY < <(compgen -f -- "$text")
       compopt -o filenames 2>/dev/null ;;
-    option) COMPREPLY=($(compgen -W "${3// /$'\n'}" -- "$text")) ;;
+    option) mapfile -t COMPREPLY < <(compgen -W "${3// /$'\n'}" -- "$text") ;;
     *) COMPREPLY=() ;;
   esac
   [[ $text == *=* ]] && COMPREPLY=("${COMPREPLY[@]#"${text%=*}="}")
