@@ -16,7 +16,9 @@ install(TARGETS mapgraft_shared EXPORT mapgraft-targets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 
-install(TARGETS mapgraft_static ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development)
+# mapgraft::mapgraft_static, with MG_STATIC defined for its users.
+install(TARGETS mapgraft_static EXPORT mapgraft-targets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development
+  INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(FILES include/mapgraft.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development)
 if(NOT WIN32)
   install(FILES man/mapgraft.3 DESTINATION ${CMAKE_INSTALL_MANDIR}/man3 COMPONENT development)
@@ -40,6 +42,9 @@ list(REMOVE_ITEM mapgraft_private_libs ${CMAKE_C_IMPLICIT_LINK_LIBRARIES})
 list(REMOVE_DUPLICATES mapgraft_private_libs)
 list(TRANSFORM mapgraft_private_libs PREPEND -l)
 list(JOIN mapgraft_private_libs " " MAPGRAFT_PC_LIBS_PRIVATE)
+# The same for a C project that links mapgraft::mapgraft_static, which CMake
+# links with the C compiler unless the project enables C++.
+target_link_libraries(mapgraft_static INTERFACE $<INSTALL_INTERFACE:${mapgraft_private_libs}>)
 
 # The prefix is the one installed to, which `cmake --install --prefix` and
 # CPack choose after configuring: the file is written at install time. The
