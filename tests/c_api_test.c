@@ -261,6 +261,22 @@ static void test_saving(void) {
   CHECK(mg_map_read_file(path_of("absent.lvl"), 0, &map) == MG_ERR_IO && errno == ENOENT && map == NULL);
 }
 
+/* A new file's group bits are those of an ACL's group entry, not its mask. */
+static void test_new_file_of_acl_map(void) {
+  mg_save_options options = {sizeof(mg_save_options), MG_SAVE_NEW, NULL, NULL, NULL};
+  mg_map *map = NULL;
+  struct stat info;
+  char command[400];
+  put_file("acl.lvl", "ABCDEFGH", 8);
+  CHECK(chmod(path_of("acl.lvl"), 0640) == 0);
+  snprintf(command, sizeof command, "setfacl -m u:daemon:rw '%s' 2>/dev/null", path_of("acl.lvl"));
+  if (system(command) != 0) return; /* no setfacl, or a file system without ACLs */
+  CHECK(mg_map_read_file(path_of("acl.lvl"), 0, &map) == MG_OK);
+  CHECK(mg_map_save_file(map, path_of("acl-copy.lvl"), &options) == MG_OK);
+  CHECK(stat(path_of("acl-copy.lvl"), &info) == 0 && (info.st_mode & 07777) == 0640);
+  mg_map_free(map);
+}
+
 int main(void) {
   char command[300];
   if (mkdtemp(folder) == NULL) return 1;
@@ -268,6 +284,7 @@ int main(void) {
   test_reading();
   test_changes();
   test_saving();
+  test_new_file_of_acl_map();
   snprintf(command, sizeof command, "rm -rf '%s'", folder);
   if (system(command) != 0) ++failures;
   printf("%d failed\n", failures);

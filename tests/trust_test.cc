@@ -124,6 +124,34 @@ TEST(Trust, ANewFileSaysWhichPermissionsItCouldNotTake) {
   }
 }
 
+// The group bits that stat shows for a file with an ACL are its mask, which
+// may grant more than the owning group has: a new file takes the group's.
+TEST(Trust, ANewFileTakesTheGroupBitsOfAnAclNotItsMask) {
+  if (!editor_is_native() || !inspector_is_native()) GTEST_SKIP() << "POSIX access control lists";
+  if (std::system("command -v setfacl >/dev/null 2>&1") != 0) GTEST_SKIP() << "setfacl is not installed (package acl)";
+  temp_folder folder;
+  const std::string map = folder.path("map.lvl");
+  write_file(map, tile_entries(4));
+  ASSERT_EQ(run_editor({"-q", "--set", "A=1", map}).status, 0);
+  ASSERT_EQ(chmod(map.c_str(), 0640), 0);
+  if (std::system(("setfacl -m u:daemon:rw '" + map + "' 2>/dev/null").c_str()) != 0)
+    GTEST_SKIP() << "the file system refuses ACLs";
+  const std::vector<std::function<run_result(const std::string&)>> runs = {
+      [&](const std::string& copy) { return run_editor({"-o", copy, "--set", "A=2", map}); },
+      [&](const std::string& copy) { return run_inspector({"-o", copy, map, "0"}); },
+  };
+  for (std::size_t i = 0; i < runs.size(); ++i) {
+    SCOPED_TRACE(i);
+    const std::string copy = folder.path("copy" + std::to_string(i) + ".lvl");
+    const run_result r = runs[i](copy);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    struct stat info {};
+    ASSERT_EQ(stat(copy.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+  }
+}
+
 std::string attribute(const std::string& path, const char* name) {
   std::string value(256, '\0');
   const ssize_t size = getxattr(path.c_str(), name, value.data(), value.size());

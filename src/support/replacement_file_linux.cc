@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "support/acl_mode.h"
 #include "support/edit_target.h"
 #include "support/file_attributes.h"
 #include "support/file_io.h"
@@ -148,7 +149,7 @@ status replacement_file::begin_new(const char* path, const char* like) {
   struct stat info {};
   if (like != nullptr) {
     if (stat(like, &info) != 0) return failure(errno);
-    new_mode_ = info.st_mode & 07777;
+    new_mode_ = mode_without_acl_mask(like, info.st_mode & 07777);
     new_owner_ = info.st_uid;
     new_group_ = info.st_gid;
   }
