@@ -50,7 +50,8 @@ extern "C" {
 enum mg_error {
   MG_OK = 0,
   MG_ERR_NOMEM = 1,        /* memory ran out */
-  MG_ERR_ARGUMENT = 2,     /* a null pointer, an empty key or one holding '=', a bad options size */
+  MG_ERR_ARGUMENT = 2,     /* a null pointer, an empty key or one holding '=', a bad options size,
+                            * a flag bit this version does not know */
   MG_ERR_NOT_A_MAP = 3,    /* too short to be a map */
   MG_ERR_DAMAGED = 4,      /* damaged metadata, read without MG_READ_FORCE */
   MG_ERR_NO_CHUNK = 5,     /* a chunk index out of range */
@@ -74,11 +75,13 @@ enum mg_shape { MG_SHAPE_PLAIN = 0, MG_SHAPE_TILESET = 1, MG_SHAPE_EXTENDED = 2 
  * does for mapgraft-edit. Without it a file of any size from 4 bytes on is
  * read, as a plain map if nothing else. */
 #define MG_READ_STRICT 2u
+/* Any other bit gives MG_ERR_ARGUMENT, so that later versions can add flags. */
 
 /* mg_save_options flags. */
 #define MG_SAVE_NEW 1u    /* create a new file, never replace one */
 #define MG_SAVE_CHECK 2u  /* make every check possible without writing, write nothing */
 #define MG_SAVE_ANYWAY 4u /* save even when the file changed since it was read */
+/* Any other bit gives MG_ERR_ARGUMENT, and nothing is written. */
 
 typedef struct mg_map mg_map;
 

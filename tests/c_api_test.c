@@ -261,6 +261,29 @@ static void test_saving(void) {
   CHECK(mg_map_read_file(path_of("absent.lvl"), 0, &map) == MG_ERR_IO && errno == ENOENT && map == NULL);
 }
 
+/* A flag bit this version does not know is refused before anything is read
+ * or written, so that later versions can give it a meaning. */
+static void test_unknown_flags(void) {
+  static const struct {
+    unsigned read, save;
+  } cases[] = {{4u, 8u}, {MG_READ_FORCE | 8u, MG_SAVE_NEW | 16u}, {0xffffffffu, 0xfffffff0u}};
+  mg_save_options options = {sizeof(mg_save_options), 0, NULL, NULL, NULL};
+  mg_map *map = NULL, *refused = NULL;
+  buffer file;
+  size_t i;
+  put_file("flags.lvl", "ABCDEFGH", 8);
+  CHECK(mg_map_read_file(path_of("flags.lvl"), MG_READ_FORCE | MG_READ_STRICT, &map) == MG_OK);
+  CHECK(mg_map_set_attr(map, "NAME", "flags") == MG_OK);
+  for (i = 0; i < sizeof cases / sizeof *cases; ++i) {
+    CHECK(mg_map_read("ABCDEFGH", 8, cases[i].read, &refused) == MG_ERR_ARGUMENT && refused == NULL);
+    CHECK(mg_map_read_file(path_of("flags.lvl"), cases[i].read, &refused) == MG_ERR_ARGUMENT && refused == NULL);
+    options.flags = cases[i].save;
+    CHECK(mg_map_save_file(map, path_of("flags.lvl"), &options) == MG_ERR_ARGUMENT);
+  }
+  CHECK(get_file("flags.lvl", &file) == 8 && memcmp(file.bytes, "ABCDEFGH", 8) == 0);
+  mg_map_free(map);
+}
+
 /* A new file's group bits are those of an ACL's group entry, not its mask. */
 static void test_new_file_of_acl_map(void) {
   mg_save_options options = {sizeof(mg_save_options), MG_SAVE_NEW, NULL, NULL, NULL};
@@ -285,6 +308,7 @@ int main(void) {
   test_changes();
   test_saving();
   test_new_file_of_acl_map();
+  test_unknown_flags();
   snprintf(command, sizeof command, "rm -rf '%s'", folder);
   if (system(command) != 0) ++failures;
   printf("%d failed\n", failures);

@@ -11,6 +11,9 @@
 
 namespace {
 
+// Any other bit may mean something to a later version.
+constexpr unsigned known_read_flags = MG_READ_FORCE | MG_READ_STRICT;
+
 // Keeps the first damage the reader finds, in mapgraft-inspect's words, and
 // drops every other line.
 class damage_note final : public report_sink {
@@ -83,14 +86,14 @@ void mg_map::refresh() {
 int mg_map_read(const void* data, size_t size, unsigned flags, mg_map** map) {
   if (map == nullptr) return MG_ERR_ARGUMENT;
   *map = nullptr;
-  if (data == nullptr && size != 0) return MG_ERR_ARGUMENT;
+  if ((data == nullptr && size != 0) || (flags & ~known_read_flags) != 0) return MG_ERR_ARGUMENT;
   return guarded([&]() -> int { return read_bytes({static_cast<const std::uint8_t*>(data), size}, flags, map); });
 }
 
 int mg_map_read_file(const char* path, unsigned flags, mg_map** map) {
   if (map == nullptr) return MG_ERR_ARGUMENT;
   *map = nullptr;
-  if (path == nullptr) return MG_ERR_ARGUMENT;
+  if (path == nullptr || (flags & ~known_read_flags) != 0) return MG_ERR_ARGUMENT;
   return guarded([&]() -> int {
     std::vector<std::uint8_t> bytes;
     file_origin origin;

@@ -12,6 +12,8 @@ namespace {
 
 // The options of a caller built against this header, or of an older one.
 constexpr size_t first_options_size = sizeof(mg_save_options);
+// Any other bit may mean something to a later version.
+constexpr unsigned known_save_flags = MG_SAVE_NEW | MG_SAVE_CHECK | MG_SAVE_ANYWAY;
 
 // The reason stays where the caller looks for it once the function returns.
 int system_failure(int error) {
@@ -41,6 +43,7 @@ int mg_map_save_file(const mg_map* map, const char* path, const mg_save_options*
   if (options != nullptr && options->size < first_options_size) return MG_ERR_ARGUMENT;
   const mg_save_options none{sizeof(mg_save_options), 0, nullptr, nullptr, nullptr};
   const mg_save_options& o = options != nullptr ? *options : none;
+  if ((o.flags & ~known_save_flags) != 0) return MG_ERR_ARGUMENT;
   return guarded([&]() -> int {
     const std::lock_guard<std::mutex> held(map->origin_lock);
     const bool create = (o.flags & MG_SAVE_NEW) != 0;
