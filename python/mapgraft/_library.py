@@ -35,8 +35,8 @@ def _candidates() -> list[str]:
     try:
         from ._installed import LIBRARY_DIR
     except ImportError:
-        pass
-    else:
+        LIBRARY_DIR = None
+    if LIBRARY_DIR is not None:
         found.append(str((here / LIBRARY_DIR / _NAME).resolve()))
     found.append(_NAME)
     return found
