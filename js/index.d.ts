@@ -17,6 +17,8 @@ export interface MapgraftError extends Error {
 export interface ReadOptions {
   /** Keep what a damaged map holds instead of throwing MG_ERR_DAMAGED. */
   force?: boolean;
+  /** Refuse with MG_ERR_NOT_A_MAP bytes that do not look like a map, as the programs do; force lifts it. */
+  strict?: boolean;
 }
 
 export interface Chunk {

@@ -20,9 +20,10 @@ CHANGES = [  # mapgraft-edit's operations, and the same through the module
 def test_reads_as_inspect_and_writes_as_edit(maps, tmp_path):
     for path in maps:
         report = json.loads(run("mapgraft-inspect", "--json", path).stdout)
-        if report["error"]:
+        if report["error"] or b"does not look like a map" in run("mapgraft-edit", "-n", "--unset", "X", path).stderr:
             with pytest.raises(mapgraft.NotAMapError):
                 mapgraft.open(path, strict=True)
+        if report["error"]:
             continue
         if report["damage"]:
             with pytest.raises(mapgraft.DamagedError):
