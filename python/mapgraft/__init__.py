@@ -5,9 +5,8 @@ from __future__ import annotations
 
 import ctypes
 import os
-from typing import Union
 
-from ._arguments import ChunkType, Data
+from ._arguments import ChunkType, Data, FilePath
 from ._attrs import Attrs
 from ._chunks import Chunk, Chunks
 from ._errors import NOT_A_MAP, ChangedError, DamagedError, Error, NotAMapError, check, fail
@@ -15,10 +14,9 @@ from ._library import lib, text
 from ._map import Map
 
 __version__ = "0.1.1"
-__all__ = ["Attrs", "ChangedError", "Chunk", "ChunkType", "Chunks", "Data", "DamagedError", "Error", "Map",
+__all__ = ["Attrs", "ChangedError", "Chunk", "ChunkType", "Chunks", "Data", "DamagedError", "Error", "FilePath", "Map",
            "NotAMapError", "library_version", "open", "read"]
 
-Path = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
 _READ_FORCE = 1
 
 
@@ -45,7 +43,7 @@ def read(data: bytes | bytearray | memoryview, force: bool = False) -> Map:
     return Map(handle.value or 0)
 
 
-def open(path: Path, force: bool = False, strict: bool = False) -> Map:
+def open(path: FilePath, force: bool = False, strict: bool = False) -> Map:
     """A map from its file, which Map.save() then replaces; strict=True
     refuses what does not look like a map, as the programs do."""
     encoded = os.fsencode(path)

@@ -3,10 +3,12 @@
 from __future__ import annotations
 
 import operator
+import os
 from typing import Union
 
 Data = Union[bytes, bytearray, memoryview, str]
 ChunkType = Union[bytes, str]
+FilePath = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
 
 
 def chunk_type(value: ChunkType) -> bytes:

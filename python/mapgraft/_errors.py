@@ -31,6 +31,10 @@ class Error(Exception):
         message = text(lib.mg_strerror(code)) or ""
         super().__init__(f"{message}: {detail}" if detail else message)
 
+    def __reduce__(self) -> tuple[type[Error], tuple[int, str | None]]:
+        # So that it crosses to another process (multiprocessing) whole.
+        return type(self), (self.code, self.detail)
+
 
 class DamagedError(Error):
     """MG_ERR_DAMAGED: the map's metadata is damaged; read it with force=True."""

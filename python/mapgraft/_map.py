@@ -8,7 +8,7 @@ from collections.abc import Callable
 from typing import Any
 
 from . import _arguments as arguments
-from ._arguments import ChunkType, Data
+from ._arguments import ChunkType, Data, FilePath
 from ._attrs import Attrs
 from ._chunks import Chunks
 from ._errors import ARGUMENT, NO_TILESET, check, fail
@@ -21,7 +21,7 @@ _SAVE_NEW, _SAVE_CHECK, _SAVE_ANYWAY = 1, 2, 4
 class Map:
     """A map as libmapgraft holds it; made by mapgraft.read and mapgraft.open."""
 
-    def __init__(self, handle: int, path: bytes | None = None, name: Any = None) -> None:
+    def __init__(self, handle: int, path: bytes | None = None, name: FilePath | None = None) -> None:
         self._pointer: int | None = handle
         self._path = path  # its file, as the library was given it
         self._name = name  # and as the caller gave it, for errors
@@ -119,7 +119,8 @@ class Map:
         size = ctypes.c_uint64()
         check(lib.mg_map_written_size(handle, ctypes.byref(size)))
         out = bytearray(size.value)
-        target = (ctypes.c_char * len(out)).from_buffer(out) if out else None
+        # The pieces go straight into out, which is never resized meanwhile.
+        base = ctypes.addressof((ctypes.c_char * len(out)).from_buffer(out))
         at = 0
 
         def write(_context: Any, piece: int, length: int) -> int:
@@ -128,15 +129,14 @@ class Map:
                 return 1
             if length == 0:
                 return 0
-            ctypes.memmove(ctypes.addressof(target) + at, piece, length)
+            ctypes.memmove(base + at, piece, length)
             at += length
             return 0
 
         check(lib.mg_map_write(handle, WRITE_FN(write), None))
-        del target
         return bytes(out)
 
-    def save(self, path: Any = None, *, new: bool = False, check: bool = False, anyway: bool = False) -> list[str]:
+    def save(self, path: FilePath | None = None, *, new: bool = False, check: bool = False, anyway: bool = False) -> list[str]:
         """Replaces the file safely, as mapgraft-edit does; returns what it
         could not keep, one line each. With check=True nothing is written."""
         if path is None:
