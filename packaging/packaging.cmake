@@ -13,6 +13,8 @@
 #   library      libmapgraft's shared library (library-install.cmake)
 #   development  its header, static library, pkg-config file, CMake package
 #                and manual page
+#   python       the Python module over the shared library (python/), in a
+#                .deb of its own, python3-mapgraft
 
 include(GNUInstallDirs)
 
@@ -176,6 +178,21 @@ the static library, the pkg-config file, the CMake package and the manual
 page mapgraft(3).
 
 Licence: MIT.")
+  # The Python module: pure Python, for every architecture, over the
+  # library's own package.
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-mapgraft)
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_ARCHITECTURE all)
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS "libmapgraft${PROJECT_VERSION_MAJOR} (>= ${PROJECT_VERSION}), python3:any")
+  set(CPACK_DEBIAN_PYTHON_DESCRIPTION "read, change and safely rewrite tarvex map files: Python module
+${mapgraft_library_about}
+
+This package holds the Python 3 module mapgraft, which calls libmapgraft
+through ctypes: mapgraft.open(path) gives a map whose chunks, attributes
+and tileset a script reads and changes, then saves as the programs do.
+
+Licence: MIT.")
+
   # Compressed manual pages, a changelog and a copyright file in each
   # package, and no maintainer script that runs ldconfig itself.
   set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/packaging/deb-layout.cmake)

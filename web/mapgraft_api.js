@@ -192,7 +192,8 @@ function mapgraftApi(wasm) {
     version: wasm.UTF8ToString(wasm._mg_version()),
     read(bytes, options = {}) {
       if (!(bytes instanceof Uint8Array)) fail(ARGUMENT);
-      const flags = options && options.force ? 1 : 0;
+      // strict: the programs' rule for bytes that do not look like a map (MG_READ_STRICT).
+      const flags = (options && options.force ? 1 : 0) | (options && options.strict ? 2 : 0);
       return withBytes(bytes, (pointer, size) => {
         check(wasm._mg_map_read(pointer, size, flags, scratch));
         return new MapgraftMap(word(0));
