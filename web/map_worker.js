@@ -35,6 +35,15 @@ function mapgraftWorker(scope) {
     for (let i = 0; i < a.length; ++i) if (a[i] !== b[i]) return false;
     return true;
   }
+  // The default tileset that saving gives a map without one of its own.
+  function savedTileset(mg, open) {
+    const saved = mg.read(written(open));
+    try {
+      return saved.tileset;
+    } finally {
+      saved.free();
+    }
+  }
   function summary(mg, handle) {
     const open = opened(handle);
     const {map, states, at} = open;
@@ -43,7 +52,7 @@ function mapgraftWorker(scope) {
       handle, state: current(open).id, canUndo: at > 0, canRedo: at < states.length - 1,
       shape: map.shape, damage: map.damage, unlike: map.unlikeAMap, chunkCount: map.chunkCount,
       attrs: map.chunkCount === 0 && map.shape !== 'extended' ? null : map.attrEntries,
-      tileset, defaultTileset: tileset ? null : mg.read(written(open)).tileset,
+      tileset, defaultTileset: tileset ? null : savedTileset(mg, open),
       tilesSize: map.tiles.length, writtenSize: map.writtenSize,
     };
   }

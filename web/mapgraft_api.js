@@ -151,7 +151,7 @@ function mapgraftApi(wasm) {
     get attrEntries() {
       const entries = [];
       const seen = new Set();
-      eachAttr(this.#pointer, (key, value) => {
+      eachAttr(this.#live(), (key, value) => {
         const exact = exactly.decode(key);
         if (seen.has(exact)) return;
         seen.add(exact);

@@ -142,6 +142,8 @@ test('the API keeps its contract', async () => {
       [() => map.setAttr('ZONE', 'Main') ?? map.attrs.get('ZONE'), 'Main'],
       [() => map.addChunk(map.chunk(0).type, 'x') ?? map.chunk(map.chunkCount - 1).type === map.chunk(0).type, true],
       [() => mg.read(new Uint8Array(2 ** 31 - 4)), 'MG_ERR_NOMEM'],
+      [() => mg.read(new Uint8Array(23), {strict: true}), 'MG_ERR_NOT_A_MAP'],
+      [() => mg.read(new Uint8Array(23)).unlikeAMap, 'no bitmap, no metadata block, and 23 bytes are not whole 4-byte tiles'],
     ];
     return cases.map(([action, expected]) => {
       try {
