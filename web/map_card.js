@@ -113,16 +113,17 @@ class MapCard {
       tilesetPart(this), attrsPart(this), chunksPart(this), this.savePart());
     fields.setAttribute('aria-label', `Changes to ${this.name}`);
     const attrs = summary.attrs ? `, ${counted(summary.attrs.length, 'attribute')}` : '';
-    const focused = this.node.contains(document.activeElement) ? document.activeElement.ariaLabel : null;
+    const hadFocus = this.node.contains(document.activeElement);
+    const focused = hadFocus ? document.activeElement.ariaLabel : null;
     this.node.replaceChildren(this.top(),
       element('p', {className: 'facts', textContent:
         `${bytesText(summary.writtenSize)} to download, ${summary.shape}, ${counted(summary.chunkCount, 'chunk')}${attrs}, ` +
         `tile data ${bytesText(summary.tilesSize)}`}),
       ...[this.problemPart(), this.status, fields].filter((part) => part !== null));
     // Drawn anew, the card keeps the keyboard's place, for the next key.
-    if (focused !== null) {
-      const again = [...this.node.querySelectorAll('[aria-label]')].find((node) => node.ariaLabel === focused);
-      (again && !again.disabled ? again : this.node).focus();
+    if (hadFocus) {
+      const again = focused && [...this.node.querySelectorAll('[aria-label]')].find((node) => node.ariaLabel === focused);
+      (again && !again.disabled ? again : this.node).focus({preventScroll: true});
     }
     this.run(() => this.loadChunks());
   }
