@@ -202,4 +202,6 @@ Licence: MIT.")
   set(CPACK_MAPGRAFT_MANDIR ${CMAKE_INSTALL_MANDIR})
 endif()
 
+include(packaging/web-install.cmake)
+
 include(CPack)

@@ -18,14 +18,19 @@ function mapgraftApi(wasm) {
   const scratch = wasm._malloc(16) >>> 0;
   const utf8 = new TextEncoder();
   const text = new TextDecoder();
+  // One character for each byte, each byte its own: a key's exact bytes as a string.
+  const exactly = new TextDecoder('latin1');
 
-  function fail(status) {
+  // `reason`, where the library gives one, is what the programs say for the
+  // same refusal; `message` stays the code's general text.
+  function fail(status, reason = '') {
     const error = new Error(wasm.UTF8ToString(wasm._mg_strerror(status)));
-    error.code = wasm.UTF8ToString(wasm._mgweb_error_name(status));
+    error.code = wasm.UTF8ToString(wasm._mg_error_name(status));
+    if (reason) error.reason = reason;
     throw error;
   }
-  function check(status) {
-    if (status !== 0) fail(status);
+  function check(status, map = 0) {
+    if (status !== 0) fail(status, map && wasm.UTF8ToString(wasm._mg_map_errmsg(map)));
   }
   function word(offset) {
     return wasm.HEAPU32[(scratch + offset) >>> 2];
@@ -53,20 +58,24 @@ function mapgraftApi(wasm) {
     if (data instanceof Uint8Array) return data;
     return fail(ARGUMENT);
   }
+  // A key or value is text taken as UTF-8, or its exact bytes as a Uint8Array.
   function cString(value) {
-    if (typeof value !== 'string' || value.includes('\0')) fail(ARGUMENT);
-    return utf8.encode(value);
+    const bytes = value instanceof Uint8Array ? value : typeof value === 'string' ? utf8.encode(value) : fail(ARGUMENT);
+    if (bytes.includes(0)) fail(ARGUMENT);
+    return bytes;
   }
   function typeBytes(type) {
     if (type instanceof Uint8Array && type.length === 4) return type;
-    if (typeof type !== 'string' || type.length < 1 || type.length > 4) return fail(ARGUMENT);
-    const bytes = new Uint8Array(4);
-    for (let i = 0; i < type.length; ++i) {
-      const code = type.charCodeAt(i);
-      if (code > 0xff) fail(ARGUMENT);
-      bytes[i] = code;
-    }
-    return bytes;
+    if (typeof type !== 'string') return fail(ARGUMENT);
+    const bytes = Uint8Array.from(type, (c) => (c.charCodeAt(0) > 0xff ? fail(ARGUMENT) : c.charCodeAt(0)));
+    // The programs' rule and words for a type of the wrong length.
+    return withBytes(bytes, (pointer, size) => {
+      const status = wasm._mgweb_chunk_type(pointer, size, scratch, scratch + 4);
+      if (status === 0) return wasm.HEAPU8.slice(scratch, scratch + 4);
+      const reason = word(4) && wasm.UTF8ToString(word(4));
+      wasm._free(word(4));
+      return fail(status, reason);
+    });
   }
   function index(value) {
     if (!Number.isInteger(value)) fail(ARGUMENT);
@@ -74,11 +83,23 @@ function mapgraftApi(wasm) {
     return value;
   }
 
-  // The text of an ATTR chunk as mapgraft-inspect's JSON gives it: up to the
-  // first zero byte, as UTF-8.
-  function attrText(data) {
+  // An ATTR chunk's line is its data up to the first zero byte; its text, as
+  // mapgraft-inspect's JSON gives it, that line as UTF-8.
+  function attrLine(data) {
     const end = data.indexOf(0);
-    return text.decode(end < 0 ? data : data.subarray(0, end));
+    return end < 0 ? data : data.subarray(0, end);
+  }
+  // Calls use(key, value) with the bytes of each ATTR chunk that holds a key.
+  function eachAttr(map, use) {
+    const count = wasm._mg_map_chunk_count(map) >>> 0;
+    // A large map has millions of chunks: only ATTR ones are copied.
+    for (let i = 0; i < count; ++i) {
+      check(wasm._mg_map_chunk(map, i, scratch));
+      if (word(0) !== ATTR) continue;
+      const line = attrLine(wasm.HEAPU8.subarray(word(4), word(4) + word(8)));
+      const equals = line.indexOf(61);
+      if (equals > 0) use(line.subarray(0, equals), line.subarray(equals + 1));
+    }
   }
 
   class MapgraftMap {
@@ -116,18 +137,35 @@ function mapgraftApi(wasm) {
     }
     // Like mapgraft-inspect's JSON: null where the map has no metadata block.
     get attrs() {
-      const count = this.chunkCount;
-      if (count === 0 && this.shape !== 'extended') return null;
+      if (this.chunkCount === 0 && this.shape !== 'extended') return null;
       const attrs = new Map();
-      // A large map has millions of chunks: only ATTR ones are copied.
-      for (let i = 0; i < count; ++i) {
-        check(wasm._mg_map_chunk(this.#pointer, i, scratch));
-        if (word(0) !== ATTR) continue;
-        const line = attrText(wasm.HEAPU8.subarray(word(4), word(4) + word(8)));
-        const equals = line.indexOf('=');
-        if (equals > 0 && !attrs.has(line.slice(0, equals))) attrs.set(line.slice(0, equals), line.slice(equals + 1));
-      }
+      eachAttr(this.#pointer, (key, value) => {
+        const shown = text.decode(key);
+        if (!attrs.has(shown)) attrs.set(shown, text.decode(value));
+      });
       return attrs;
+    }
+    // Keys told apart by their bytes, as the library tells them: a key that
+    // is not UTF-8 keeps them in `keyBytes`, to be handed back to setAttr or
+    // unsetAttr, while `key` is only its text.
+    get attrEntries() {
+      const entries = [];
+      const seen = new Set();
+      eachAttr(this.#live(), (key, value) => {
+        const exact = exactly.decode(key);
+        if (seen.has(exact)) return;
+        seen.add(exact);
+        entries.push({key: text.decode(key), value: text.decode(value), keyBytes: key.slice(), valueBytes: value.slice()});
+      });
+      return entries;
+    }
+    get unlikeAMap() {
+      const pointer = wasm._mg_map_unlike_a_map(this.#live()) >>> 0;
+      return pointer === 0 ? null : wasm.UTF8ToString(pointer);
+    }
+    get writtenSize() {
+      check(wasm._mg_map_written_size(this.#live(), scratch));
+      return word(0) + word(4) * 2 ** 32;
     }
     get tileset() {
       return this.#region(wasm._mg_map_tileset);
@@ -140,37 +178,38 @@ function mapgraftApi(wasm) {
       const pointer = this.#live();
       withBytes(typeBytes(type), (typePointer) =>
         withBytes(dataBytes(data), (dataPointer, size) =>
-          check(wasm._mg_map_add_chunk(pointer, typePointer, dataPointer, size))));
+          check(wasm._mg_map_add_chunk(pointer, typePointer, dataPointer, size), pointer)));
     }
     removeChunk(i) {
-      check(wasm._mg_map_remove_chunk(this.#live(), index(i)));
+      const pointer = this.#live();
+      check(wasm._mg_map_remove_chunk(pointer, index(i)), pointer);
     }
     replaceChunk(i, data) {
       const pointer = this.#live();
       const at = index(i);
       withBytes(dataBytes(data), (dataPointer, size) =>
-        check(wasm._mg_map_replace_chunk(pointer, at, dataPointer, size)));
+        check(wasm._mg_map_replace_chunk(pointer, at, dataPointer, size), pointer));
     }
     setAttr(key, value) {
       const pointer = this.#live();
       withBytes(cString(key), (keyPointer) =>
-        withBytes(cString(value), (valuePointer) => check(wasm._mg_map_set_attr(pointer, keyPointer, valuePointer))));
+        withBytes(cString(value), (valuePointer) => check(wasm._mg_map_set_attr(pointer, keyPointer, valuePointer), pointer)));
     }
     unsetAttr(key) {
       const pointer = this.#live();
-      withBytes(cString(key), (keyPointer) => check(wasm._mg_map_unset_attr(pointer, keyPointer)));
+      withBytes(cString(key), (keyPointer) => check(wasm._mg_map_unset_attr(pointer, keyPointer), pointer));
     }
     setTileset(bitmap) {
       const pointer = this.#live();
       if (!(bitmap instanceof Uint8Array)) fail(ARGUMENT);
-      withBytes(bitmap, (bitmapPointer, size) => check(wasm._mg_map_set_tileset(pointer, bitmapPointer, size)));
+      withBytes(bitmap, (bitmapPointer, size) => check(wasm._mg_map_set_tileset(pointer, bitmapPointer, size), pointer));
     }
     write() {
       const pointer = this.#live();
-      check(wasm._mg_map_written_size(pointer, scratch));
       let bytes;
+      const size = this.writtenSize;
       try {
-        bytes = new Uint8Array(word(0) + word(4) * 2 ** 32);
+        bytes = new Uint8Array(size);
       } catch {
         fail(NOMEM);
       }

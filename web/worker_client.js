@@ -18,7 +18,7 @@ function startMapWorker() {
   worker.onmessage = ({data}) => {
     const {resolve, reject} = pending.get(data.id);
     pending.delete(data.id);
-    if (data.error) reject(Object.assign(new Error(data.error.message), {code: data.error.code}));
+    if (data.error) reject(Object.assign(new Error(data.error.message), {code: data.error.code, reason: data.error.reason}));
     else resolve(data.result);
   };
   return (op, args, transfer = []) => new Promise((resolve, reject) => {

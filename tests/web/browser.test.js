@@ -7,6 +7,7 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import puppeteer from 'puppeteer-core';
+import {unzipSync} from '../../web/node_modules/fflate/esm/index.mjs';
 
 const root = path.resolve(import.meta.dirname, '../..');
 const site = path.join(root, 'build-web/site');
@@ -141,6 +142,8 @@ test('the API keeps its contract', async () => {
       [() => map.setAttr('ZONE', 'Main') ?? map.attrs.get('ZONE'), 'Main'],
       [() => map.addChunk(map.chunk(0).type, 'x') ?? map.chunk(map.chunkCount - 1).type === map.chunk(0).type, true],
       [() => mg.read(new Uint8Array(2 ** 31 - 4)), 'MG_ERR_NOMEM'],
+      [() => mg.read(new Uint8Array(23), {strict: true}), 'MG_ERR_NOT_A_MAP'],
+      [() => mg.read(new Uint8Array(23)).unlikeAMap, 'no bitmap, no metadata block, and 23 bytes are not whole 4-byte tiles'],
     ];
     return cases.map(([action, expected]) => {
       try {
@@ -155,7 +158,9 @@ test('the API keeps its contract', async () => {
 
 const openInPage = async (...files) => (await page.$('#open-maps')).uploadFile(...files);
 const statusIs = (name, text) => page.waitForFunction((selector, text) =>
-  document.querySelector(selector)?.textContent === text, {}, `${card(name)} .status`, text);
+  document.querySelector(selector)?.textContent === text, {timeout: 10000}, `${card(name)} .status`, text).catch(async (error) => {
+  throw new Error(`${error.message}: the status says '${await page.$eval(`${card(name)} .status`, (node) => node.textContent)}', not '${text}'`);
+});
 
 test('a set, add, remove and tileset swap through the page download as mapgraft-edit writes them', async () => {
   const start = inTemp('start.lvl');
@@ -177,7 +182,7 @@ test('a set, add, remove and tileset swap through the page download as mapgraft-
   await statusIs('start.lvl', 'Chunk 1 removed.');
   await page.waitForSelector(`${card('start.lvl')} tbody tr`);
   await page.evaluate(() => window.scrollTo(0, 0));
-  await page.screenshot({path: path.join(root, 'docs/web.png')});
+  await page.screenshot({path: path.join(root, 'docs/web.png'), fullPage: true});
   await choose('button[aria-label="Swap the tileset of start.lvl for a bitmap"]', [inTemp('tiles.bmp')]);
   await statusIs('start.lvl', 'Tileset swapped.');
   await page.click('button[aria-label="Download start.lvl"]');
@@ -201,6 +206,207 @@ test('a damaged map and a non-map are shown with their messages', async () => {
   assert.equal(await editable(), false);
   await page.click('button[aria-label="Edit chunk_length_wraps.lvl anyway"]');
   assert.equal(await editable(), true);
+});
+
+const smallmap = path.join(root, 'examples/smallmap.lvl');
+const msg = path.join(root, 'examples/msg.txt');
+const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+// The next download of that name, taken out of the folder so that the one after gets the same name.
+async function downloaded(name) {
+  const file = inTemp(`downloads/${name}`);
+  while (!fs.existsSync(file)) await sleep(50);
+  await sleep(100);
+  const bytes = fs.readFileSync(file);
+  fs.rmSync(file);
+  return bytes;
+}
+function edited(name, ...args) {
+  fs.rmSync(inTemp(name), {force: true});
+  const result = run('mapgraft-edit', '-q', '-o', inTemp(name), ...args);
+  assert.equal(result.status, 0, result.stderr);
+  return fs.readFileSync(inTemp(name));
+}
+// What the programs say, less their name and the map's.
+const said = (result) => result.stderr.split('\n')[0].replace(/^mapgraft-edit: ('[^']*': )?/, '');
+const opened = async (name) => page.waitForSelector(`${card(name)} fieldset`);
+const click = (label, name) => page.click(`${name ? card(name) : ''} button[aria-label="${label.replaceAll('\\', '\\\\')}"]`);
+
+test('keys that are not UTF-8 keep their bytes: a row each, removed and set by them, and no change is told as one', async () => {
+  const attr = (name, text) => fs.writeFileSync(inTemp(name), Buffer.from(text, 'latin1')) ?? ['--add', 'ATTR', inTemp(name)];
+  edited('keys.lvl', ...attr('k', 'K\xff\xfeY=value'), ...attr('a1', 'A\xff=1'), ...attr('a2', 'A\xfe=2'), smallmap);
+  await openInPage(inTemp('keys.lvl'));
+  await opened('keys.lvl');
+  const keys = () => page.$$eval(`${card('keys.lvl')} .attributes tbody th`, (rows) => rows.map((row) => row.textContent));
+  assert.deepEqual(await keys(), ['K\\xff\\xfeY', 'A\\xff', 'A\\xfe']);
+  await click('Remove attribute K\\xff\\xfeY');
+  await statusIs('keys.lvl', 'K\\xff\\xfeY removed.');
+  await click('Set A\\xfe');
+  await statusIs('keys.lvl', 'Nothing changed: the map already was so.');
+  await page.$eval('input[aria-label="Value of A\\\\xff"]', (input) => { input.value = 'one'; });
+  await click('Set A\\xff');
+  await statusIs('keys.lvl', 'A\\xff set.');
+  assert.deepEqual(await keys(), ['A\\xff', 'A\\xfe']);
+  await click('Download keys.lvl');
+  const expected = inTemp('keys-expected.lvl');
+  const edit = spawnSync('bash', ['-c', `"${programs}/mapgraft-edit" -q -o "$1" --unset "$(printf 'K\\377\\376Y')" ` +
+    `--set "$(printf 'A\\377=one')" "$2"`, 'edit', expected, inTemp('keys.lvl')]);
+  assert.equal(edit.status, 0, String(edit.stderr));
+  assert.deepEqual(await downloaded('keys.lvl'), fs.readFileSync(expected));
+});
+
+test('Close while a change runs drops the change quietly', async () => {
+  const errors = [];
+  const onError = (error) => errors.push(error.message);
+  page.on('pageerror', onError);
+  page.once('dialog', (dialog) => dialog.accept());
+  fs.copyFileSync(smallmap, inTemp('closing.lvl'));
+  await openInPage(inTemp('closing.lvl'));
+  await opened('closing.lvl');
+  await page.$eval(card('closing.lvl'), (node) => {
+    node.querySelector('input[name=key]').value = 'X';
+    node.querySelector('form:has(input[name=key]) button').click();
+    node.querySelector('button[aria-label="Close closing.lvl"]').click();
+  });
+  await page.waitForFunction((selector) => !document.querySelector(selector), {}, card('closing.lvl'));
+  await sleep(500);
+  page.off('pageerror', onError);
+  assert.deepEqual(errors, []);
+});
+
+test('every figure follows each kind of change; undo and redo go back to the bytes as opened; Close asks', async () => {
+  fs.copyFileSync(smallmap, inTemp('figures.lvl'));
+  fs.writeFileSync(inTemp('tiles.bmp'), run('mapgraft-inspect', '--tileset', inTemp('maps/tileset.lvl')).stdout, 'latin1');
+  const facts = (file) => {
+    const json = JSON.parse(run('mapgraft-inspect', '--json', file).stdout);
+    const bitmap = run('mapgraft-inspect', '--tileset', file);
+    const n = (count, noun) => `${count.toLocaleString('en')} ${noun}${count === 1 ? '' : 's'}`;
+    const attrs = json.attrs ? `, ${n(Object.keys(json.attrs).length, 'attribute')}` : '';
+    return [`${n(edited('facts.lvl', file).length, 'byte')} to download, ${json.shape}, ${n(json.chunks?.length ?? 0, 'chunk')}` +
+      `${attrs}, tile data ${n(json.map.bytes, 'byte')}`, bitmap.status === 0 ? n(bitmap.stdout.length, 'byte') : null];
+  };
+  const shown = () => page.$eval(card('figures.lvl'), (node) => [node.querySelector('.facts').textContent,
+    node.querySelector('.tileset').innerText.includes('default tileset') ? null : node.querySelector('.tileset p:last-of-type').textContent]);
+  const form = (selector) => `${card('figures.lvl')} form:has(${selector})`;
+  const changes = [
+    [['--set', 'NAME=Small'], 'NAME set.', async () => {
+      await page.type(`${form('input[name=key]')} input[name=key]`, 'NAME');
+      await page.type(`${form('input[name=key]')} input[name=value]`, 'Small');
+      await page.click(`${form('input[name=key]')} button`);
+    }],
+    [['--add', 'NOTE', msg], 'NOTE chunk added.', async () => {
+      await page.type(`${form('input[name=type]')} input[name=type]`, 'NOTE');
+      await (await page.$(`${form('input[name=type]')} input[name=data]`)).uploadFile(msg);
+      await page.click(`${form('input[name=type]')} button`);
+    }],
+    [['--replace', '1', inTemp('tiles.bmp')], 'Chunk 1 replaced.', () => choose(`${card('figures.lvl')} button[aria-label="Replace chunk 1 with a file"]`, [inTemp('tiles.bmp')])],
+    [['--tileset', inTemp('tiles.bmp')], 'Tileset swapped.', () => choose('button[aria-label="Swap the tileset of figures.lvl for a bitmap"]', [inTemp('tiles.bmp')])],
+    [['--unset', 'NAME'], 'NAME removed.', () => click('Remove attribute NAME', 'figures.lvl')],
+    [['--remove', '0'], 'Chunk 0 removed.', () => click('Remove chunk 0', 'figures.lvl')],
+  ];
+  await openInPage(inTemp('figures.lvl'));
+  await opened('figures.lvl');
+  const states = [inTemp('figures.lvl')];
+  assert.deepEqual(await shown(), facts(states[0]));
+  for (const [args, done, act] of changes) {
+    await act();
+    await statusIs('figures.lvl', done);
+    states.push(inTemp(`figures-${states.length}.lvl`));
+    edited(path.basename(states.at(-1)), ...args, states.at(-2));
+    assert.deepEqual(await shown(), facts(states.at(-1)), done);
+  }
+  const marked = () => page.$eval(`${card('figures.lvl')} .unsaved`, (node) => node.textContent);
+  assert.equal(await marked(), 'changed, not downloaded');
+  await click('Undo the last change to figures.lvl');
+  await statusIs('figures.lvl', 'Undone.');
+  const keys = async (...held) => {
+    for (const key of held) await page.keyboard.down(key);
+    await page.keyboard.press('z');
+    for (const key of held) await page.keyboard.up(key);
+  };
+  for (let i = 1; i < changes.length; ++i) await keys('Control');
+  await page.waitForFunction((selector) => document.querySelector(selector).disabled, {}, 'button[aria-label="Undo the last change to figures.lvl"]');
+  assert.equal(await marked(), '');
+  assert.deepEqual(await shown(), facts(states[0]));
+  await click('Download figures.lvl');
+  assert.deepEqual(await downloaded('figures.lvl'), edited('opened.lvl', states[0]));
+  await click('Redo the change to figures.lvl');
+  for (let i = 1; i < changes.length; ++i) await keys('Control', 'Shift');
+  await page.waitForFunction((selector) => document.querySelector(selector).disabled, {}, 'button[aria-label="Redo the change to figures.lvl"]');
+  assert.deepEqual(await shown(), facts(states.at(-1)));
+  const dialogs = [];
+  page.on('dialog', (dialog) => dialogs.push(dialog.type()) && (dialogs.length === 1 ? dialog.dismiss() : dialog.accept()));
+  await click('Close figures.lvl');
+  await sleep(300);
+  assert.ok(await page.$(card('figures.lvl')));
+  await click('Close figures.lvl');
+  await page.waitForFunction((selector) => !document.querySelector(selector), {}, card('figures.lvl'));
+  page.removeAllListeners('dialog');
+  assert.deepEqual(dialogs, ['confirm', 'confirm']);
+});
+
+test('a file that is no map is refused as the programs refuse it, until "Edit anyway"', async () => {
+  fs.writeFileSync(inTemp('notes.txt'), 'not a map, 23 bytes so.');
+  const reason = said(run('mapgraft-edit', '--set', 'A=1', inTemp('notes.txt'))).replace(/ \(--force.*/, '');
+  await openInPage(inTemp('notes.txt'));
+  await opened('notes.txt');
+  assert.ok((await cardText('notes.txt')).includes(`This file ${reason}.`), reason);
+  assert.equal(await page.$eval(`${card('notes.txt')} fieldset`, (node) => node.disabled), true);
+  await click('Edit notes.txt anyway');
+  await click('Download notes.txt');
+  assert.deepEqual(await downloaded('notes.txt'), edited('notes.lvl', '--force', inTemp('notes.txt')));
+});
+
+test('refusals say what the programs say', async () => {
+  fs.copyFileSync(smallmap, inTemp('refusals.lvl'));
+  await openInPage(inTemp('refusals.lvl'));
+  await opened('refusals.lvl');
+  const field = (name) => `${card('refusals.lvl')} input[name=${name}]`;
+  const cases = [
+    [['--unset', 'A=B'], async () => {
+      await page.type(field('key'), 'A=B');
+      await page.click(`${card('refusals.lvl')} form:has(input[name=key]) button`);
+    }],
+    [['--add', 'TOOLONG', msg], async () => {
+      await page.type(field('type'), 'TOOLONG');
+      await (await page.$(field('data'))).uploadFile(msg);
+      await page.click(`${card('refusals.lvl')} form:has(input[name=type]) button`);
+    }],
+    [['--tileset', msg], () => choose('button[aria-label="Swap the tileset of refusals.lvl for a bitmap"]', [msg])],
+  ];
+  for (const [args, act] of cases) {
+    const expected = said(run('mapgraft-edit', ...args, inTemp('refusals.lvl')));
+    await act();
+    await statusIs('refusals.lvl', `Not done: ${expected}.`);
+  }
+});
+
+test('a chunk, the tileset and all maps at once download as the programs write them', async () => {
+  edited('takeaway.lvl', '--add', 'NOTE', msg, '--tileset', inTemp('tiles.bmp'), smallmap);
+  await openInPage(inTemp('takeaway.lvl'));
+  await opened('takeaway.lvl');
+  await page.waitForSelector('button[aria-label="Download chunk 0 as takeaway-chunk-0.bin"]');
+  await click('Download chunk 0 as takeaway-chunk-0.bin');
+  assert.deepEqual(await downloaded('takeaway-chunk-0.bin'), Buffer.from(run('mapgraft-inspect', '-o', '-', inTemp('takeaway.lvl'), '0').stdout, 'latin1'));
+  await click('Download the tileset of takeaway.lvl as takeaway-tileset.bmp');
+  assert.deepEqual(await downloaded('takeaway-tileset.bmp'), Buffer.from(run('mapgraft-inspect', '--tileset', inTemp('takeaway.lvl')).stdout, 'latin1'));
+  await page.click('#download-all');
+  const entries = unzipSync(await downloaded('maps.zip'));
+  assert.ok(Object.keys(entries).length >= 2 && 'takeaway.lvl' in entries, Object.keys(entries).join());
+  for (const [name, bytes] of Object.entries(entries)) {
+    await click(`Download ${name}`);
+    assert.deepEqual(await downloaded(name), Buffer.from(bytes), name);
+  }
+});
+
+test('at 360 pixels wide no element is wider than the screen', async () => {
+  await page.setViewport({width: 360, height: 800});
+  await page.evaluate(() => window.scrollTo(0, 0));
+  const wide = await page.evaluate(() => [...document.querySelectorAll('body *')].filter((node) =>
+    node.getBoundingClientRect().right > innerWidth + 0.5 && !node.closest('.visually-hidden')).map((node) => node.outerHTML.slice(0, 80)));
+  await page.$eval(card('refusals.lvl'), (node) => node.scrollIntoView());
+  await page.screenshot({path: path.join(root, 'docs/web-phone.png')});
+  await page.setViewport({width: 1100, height: 900});
+  assert.deepEqual(wide, []);
 });
 
 test('a 32 MiB map of 4 million empty chunks opens within 5 s, on the page and through the API', async (t) => {
