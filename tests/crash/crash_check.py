@@ -5,13 +5,13 @@ maps in a scratch folder, then checks every state a crash could leave.
 usage: crash_check.py BUILD_DIR"""
 
 import os
-import re
 import shutil
 import subprocess
 import sys
 import tempfile
 
 import map_files
+from report_lines import edit_lines, no_lines
 from crash_states import crash_states
 from disk_model import DiskModel
 from state_check import StateCheck
@@ -21,20 +21,6 @@ from strace_log import read_calls, strace_command
 # insert of a file copied in many blocks comes near it.
 CAP = 1000
 SHOWN = 8  # kinds of violation printed for each run
-
-_written = re.compile(r"^(.*?): (?:unchanged|.* bytes written(?: to (.*))?)$")
-
-
-def edit_lines(text):
-    """The maps mapgraft-edit has reported written or unchanged: whole lines only."""
-    lines = text.decode("utf-8", "surrogateescape").split("\n")[:-1]
-    return {m.group(2) or m.group(1) for m in map(_written.match, lines) if m}
-
-
-def no_lines(text):
-    # mapgraft says a map is written only by its exit status.
-    return set()
-
 
 def one_map(folder):
     map_files.write(os.path.join(folder, "map.lvl"), map_files.tileset_map(map_files.bitmap(304, 160)))
@@ -108,7 +94,7 @@ def run_one(build, strace, work, name, setup, argv, reported):
           (name, states, len(model.points), failing, most_left))
     ordered = sorted(broken.items(), key=lambda item: item[1][0].line or sys.maxsize)
     for what, (point, example, count) in ordered[:SHOWN]:
-        where = "after the run" if point.line == 0 else "before %s at trace line %d" % (point.call, point.line)
+        where = "after the run" if point.line == 0 else "before %s, line %d of the trace" % (point.call, point.line)
         print("  VIOLATION in %d states, the first with a crash %s: %s%s" %
               (count, where, what, " (%s)" % example if example else ""))
     if len(ordered) > SHOWN:

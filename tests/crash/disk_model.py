@@ -178,7 +178,9 @@ class DiskModel:
 
     def _crash_point(self, call):
         if any(flushed < recorded for _, flushed, recorded in self._state()):
-            self.points.append(CrashPoint(call.line, call.name, self._state(), self.stdout))
+            path = fd_path(call.args[0]) if call.args else None
+            shown = os.path.relpath(path, self.root_path) if path and path.startswith(self.root_path) else path
+            self.points.append(CrashPoint(call.line, "%s(%s)" % (call.name, shown or ""), self._state(), self.stdout))
 
     def _open_path(self, pid, path, flags, fd):
         node = None
