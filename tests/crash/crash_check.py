@@ -11,9 +11,9 @@ import sys
 import tempfile
 
 import map_files
-from report_lines import edit_lines, no_lines
 from crash_states import crash_states
 from disk_model import DiskModel
+from report_lines import edit_lines, no_lines
 from state_check import StateCheck
 from strace_log import read_calls, strace_command
 

@@ -5,7 +5,7 @@ import itertools
 import math
 import random
 
-from disk_model import Folder
+from disk_nodes import Folder
 
 BLOCK = 4096
 UNKNOWN = object()  # bytes the trace cannot tell

@@ -6,7 +6,7 @@ import os
 import re
 
 from crash_states import UNKNOWN, Contents
-from disk_model import Folder
+from disk_nodes import Folder
 
 TEMPORARY = re.compile(r"^\..*\.mapgraft-[A-Za-z0-9]{6}$")
 
