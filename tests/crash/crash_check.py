@@ -87,6 +87,9 @@ def run_one(build, strace, work, name, setup, argv, reported):
         print("%s: the run failed (status %d): %s" % (name, ran.returncode, ran.stderr.decode(errors="replace")))
         return False
     model.replay(read_calls(log))
+    if model.exit_status != 0:
+        print("%s: the trace does not show the program ending with status 0" % name)
+        return False
     with open(out, "rb") as f:
         printed = f.read()
     states, failing, most_left, broken = check_run(model, printed, reported)

@@ -25,7 +25,7 @@ class Call:
 
 _start = re.compile(r"^(\d+) +(?:<\.\.\. (\w+) resumed>|(\w+)\()(.*)$")
 _end = re.compile(r"^(.*)\) += (-?\d+|0x[0-9a-f]+|\?)")
-_exit = re.compile(r"^(\d+) \+\+\+ (?:exited with (\d+)|killed by (\w+))")
+_exit = re.compile(r"^(\d+) +\+\+\+ (?:exited with (\d+)|killed by (\w+))")
 
 
 def split_arguments(text):
