@@ -32,8 +32,3 @@ status parse_chunk_type(const std::string& text, std::uint8_t type[4]) {
   std::memcpy(type, text.data(), text.size());
   return status::ok();
 }
-
-status check_attribute_key(const std::string& key) {
-  if (key.empty() || key.find('=') != std::string::npos) return refused("key '%s' is empty or holds '='", key);
-  return status::ok();
-}

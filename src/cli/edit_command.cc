@@ -7,6 +7,7 @@
 #include "cli/command_line.h"
 #include "cli/edit_texts.h"
 #include "cli/option_parser.h"
+#include "lib/change_checks.h"
 #include "support/format_line.h"
 
 namespace {
@@ -50,14 +51,14 @@ status take_set(command& c, const values& v) {
   edit_operation op = operation(edit_operation::kind::set);
   op.key = v[0].substr(0, equals);
   op.value = v[0].substr(equals + 1);
-  if (status s = check_attribute_key(op.key); !s.is_ok()) return s;
+  if (status s = attribute_key_check(op.key); !s.is_ok()) return s;
   return push(c, std::move(op));
 }
 
 status take_unset(command& c, const values& v) {
   edit_operation op = operation(edit_operation::kind::unset);
   op.key = v[0];
-  if (status s = check_attribute_key(op.key); !s.is_ok()) return s;
+  if (status s = attribute_key_check(op.key); !s.is_ok()) return s;
   return push(c, std::move(op));
 }
 

@@ -18,9 +18,8 @@
 #include "support/shell_quote.h"
 #include "support/file_io.h"
 #include "support/mapped_file.h"
-#include "level/level_edit.h"
-#include "level/level_report.h"
-#include "level/tileset_file.h"
+#include "lib/change_checks.h"
+#include "lib/format_terms.h"
 #include "support/memory.h"
 #include "support/input_file.h"
 #include "support/replacement_file.h"
@@ -110,8 +109,9 @@ status operation_files::read(command& c) {
     if (status s = read_once(path, op.data); !s.is_ok()) return file_failure(path, s.why());
     op.borrow_data = true;  // files_ outlives every map of the run
     std::uint32_t bitmap_length = 0;
+    int code = 0;
     if (op.what == edit_operation::kind::tileset)
-      if (status s = tileset_file_check(op.data, bitmap_length); !s.is_ok()) return file_failure(path, s.why());
+      if (status s = tileset_check(op.data, bitmap_length, code); !s.is_ok()) return file_failure(path, s.why());
   }
   return status::ok();
 }

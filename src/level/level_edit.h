@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "level/level_image.h"
-#include "level/level_report.h"
+#include "level_image.h"
+#include "level_report.h"
 #include "support/status.h"
 
 // The operations of mapgraft-edit, applied in order to a level image as read.

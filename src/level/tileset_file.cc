@@ -6,6 +6,12 @@
 #include "support/format_line.h"
 
 status tileset_file_check(std::span<const std::uint8_t> file, std::uint32_t& bitmap_length) {
+  bool too_large = false;
+  return tileset_file_check(file, bitmap_length, too_large);
+}
+
+status tileset_file_check(std::span<const std::uint8_t> file, std::uint32_t& bitmap_length, bool& too_large) {
+  too_large = false;
   const std::size_t length = file.size();
   if (length == 0) return status::failure("empty file");
   if (length < 2 || file[0] != 'B' || file[1] != 'M') return status::failure("not a bitmap: it does not start with 'BM'");
@@ -21,8 +27,10 @@ status tileset_file_check(std::span<const std::uint8_t> file, std::uint32_t& bit
                                        static_cast<unsigned long>(declared), static_cast<unsigned long long>(length)));
   if (const std::uint16_t reserved = read_u16le(file.data() + 6); reserved != 0)
     return status::failure(format_line("a map, not a bitmap: its first reserved field is %u, not 0", unsigned{reserved}));
-  if (round4(declared) > max_metadata_offset)
+  if (round4(declared) > max_metadata_offset) {
+    too_large = true;
     return status::failure(tileset_too_large_text(round4(declared)));
+  }
   bitmap_length = declared;
   return status::ok();
 }
