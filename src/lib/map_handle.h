@@ -1,7 +1,9 @@
 #pragma once
 
 #include <new>
+#include <stdexcept>
 #include <string>
+#include <system_error>
 
 #include "lib/map_file.h"
 #include "mapgraft.h"
@@ -13,8 +15,17 @@ struct mg_map {
   std::string errmsg;  // why the last change failed, or empty
 };
 
-// Runs `body`, turning memory exhaustion into MG_ERR_NOMEM: the library's
-// entry points never let an exception out to C code.
+// Leaves `error` where the caller of an MG_ERR_IO looks (errno, on Windows
+// GetLastError()) and returns MG_ERR_IO; 0 is the system's "internal fault"
+// (EIO, ERROR_INTERNAL_ERROR).
+int system_failure(int error);
+
+// Runs `body`; the library's entry points never let an exception out to C
+// code. Memory running out is MG_ERR_NOMEM, a size past the containers'
+// limits MG_ERR_TOO_LARGE, a system call that failed in the standard library
+// (a lock) MG_ERR_IO with its reason; any other exception, which the library
+// never throws on purpose, is MG_ERR_IO with EIO (Windows:
+// ERROR_INTERNAL_ERROR), so that it is never taken for a lack of memory.
 template <typename Body>
 int guarded(Body&& body) noexcept {
   try {
@@ -23,7 +34,11 @@ int guarded(Body&& body) noexcept {
     return MG_ERR_NOMEM;
   } catch (const std::bad_alloc&) {
     return MG_ERR_NOMEM;
+  } catch (const std::length_error&) {
+    return MG_ERR_TOO_LARGE;
+  } catch (const std::system_error& failed) {
+    return system_failure(failed.code().value());
   } catch (...) {
-    return MG_ERR_NOMEM;
+    return system_failure(0);
   }
 }

@@ -1,9 +1,4 @@
-#include <cerrno>
 #include <string>
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 #include "lib/map_handle.h"
 
@@ -11,15 +6,6 @@ namespace {
 
 // The options of a caller built against this header, or of an older one.
 constexpr size_t first_options_size = sizeof(mg_save_options);
-
-// The reason stays where the caller looks for it once the function returns.
-void leave_system_error(int error) {
-#ifdef _WIN32
-  if (error != 0) SetLastError(static_cast<DWORD>(error));
-#else
-  if (error != 0) errno = error;
-#endif
-}
 
 }  // namespace
 
@@ -39,7 +25,8 @@ int mg_map_save_file(const mg_map* map, const char* path, const mg_save_options*
     };
     map_saved saved;
     if (const status s = map->file.save(how, saved); !s.is_ok()) {
-      if (saved.code == MG_ERR_IO) leave_system_error(s.system_error());
+      // The reason stays where the caller looks for it once the function returns.
+      if (saved.code == MG_ERR_IO && s.system_error() != 0) return system_failure(s.system_error());
       return saved.code;
     }
     if (o.warn != nullptr)
