@@ -7,7 +7,7 @@
 
 namespace {
 
-status refused(const char* format, const std::string& text) { return status::failure(format_line(format, text.c_str())); }
+status refused(const char* format, const std::string& text) { return status::failure(error_code::argument, format_line(format, text.c_str())); }
 
 }  // namespace
 

@@ -51,12 +51,12 @@ int edit(int argc, char** argv) {
   stdout_report report;
   const auto waiting = [target] { tell("waiting for another edit of " + quoted_name(target)); };
   if (status s = map.open_for_edit(target, waiting); !s.is_ok())
-    return cannot(s.code() == failure_code::edit_in_progress ? "write" : "open", target, s.why());
+    return cannot(s.code() == error_code::edit_in_progress ? "write" : "open", target, s.why());
   // Damage is carried over as it stands.
   map_read_options read;
   read.flags = MG_READ_FORCE;
   read.report = &report;
-  if (map.read_opened(read) != MG_OK) return not_written;
+  if (!map.read_opened(read).is_ok()) return not_written;
   // The raw file stays where it is until the writer copies it into place, so
   // a raw file of any size costs no memory.
   file_source raw;
@@ -82,7 +82,7 @@ int edit(int argc, char** argv) {
   how.watch_temp = pending_temp_watcher();
   map_saved saved;
   if (status s = map.save(how, saved); !s.is_ok()) {
-    if (saved.code == MG_ERR_VERIFY || !is_temp_folder_failure(s)) return cannot("write", target, s.why());
+    if (s.code() == error_code::verify || !is_temp_folder_failure(s)) return cannot("write", target, s.why());
     tell(s.why());
     return not_written;
   }

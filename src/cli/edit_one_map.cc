@@ -14,7 +14,10 @@
 
 namespace {
 
-status refused(const char* format, const std::string& text) { return status::failure(format_line(format, text.c_str())); }
+// The failure, its reason put into one of the program's lines.
+status refused(const char* format, const status& s) {
+  return status::failure(s.code(), format_line(format, s.why().c_str()), s.system_error());
+}
 
 void print_line(const command& c, const std::string& line) {
   if (c.quiet) return;
@@ -40,12 +43,12 @@ status read_map(const command& c, map_file& map, report_sink& report) {
   map_read_options options;
   options.flags = c.force ? MG_READ_FORCE : MG_READ_STRICT;
   options.report = &report;
-  const int read = map.read_opened(options);
+  const status read = map.read_opened(options);
   report.flush();
-  if (read == MG_ERR_DAMAGED) return refused(damaged_map, map.damage());
-  if (read == MG_ERR_NOT_A_MAP && map.unlike_a_map() != nullptr) return refused(unlike_a_map, map.unlike_a_map());
-  if (read != MG_OK) return status::failure(not_a_map);
-  return status::ok();
+  if (read.is_ok()) return read;
+  if (read.code() == error_code::damaged) return refused(damaged_map, read);
+  if (read.code() == error_code::not_a_map && map.unlike_a_map() != nullptr) return refused(unlike_a_map, read);
+  return status::failure(error_code::not_a_map, not_a_map);
 }
 
 }  // namespace
@@ -55,8 +58,8 @@ status edit_map(const command& c, const std::string& path, std::span<const edit_
   map_file map;
   const auto waiting = [&path] { print_error_line(format_line(waiting_line, quoted_name(path).c_str())); };
   if (status s = map.open_for_edit(path.c_str(), waiting); !s.is_ok())
-    return s.code() == failure_code::edit_in_progress ? refused(cannot_write, s.why()) : refused(cannot_open, s.why());
-  if (map.changed_while_waiting() && c.has_index_operations()) return status::failure(changed_while_waiting);
+    return s.code() == error_code::edit_in_progress ? refused(cannot_write, s) : refused(cannot_open, s);
+  if (map.changed_while_waiting() && c.has_index_operations()) return status::failure(error_code::io, changed_while_waiting);
 
   stdout_report printed;
   null_report quiet;
@@ -80,7 +83,7 @@ status edit_map(const command& c, const std::string& path, std::span<const edit_
 
   if (!c.output) {
     bool same = false;
-    if (status s = map.unchanged(same); !s.is_ok()) return refused(cannot_write, s.why());
+    if (status s = map.unchanged(same); !s.is_ok()) return refused(cannot_write, s);
     if (same) {
       print_line(c, format_line(c.dry_run ? would_be_unchanged_line : unchanged_line, shown_name(path).c_str()));
       return status::ok();
@@ -90,9 +93,10 @@ status edit_map(const command& c, const std::string& path, std::span<const edit_
 
   const auto write_failed = [&](const status& s) {
     if (is_temp_folder_failure(s)) return s;
-    if (c.writes_standard_output()) return refused(cannot_write_standard_output, s.why());
-    return c.output ? status::failure(format_line(cannot_write_output, quoted_name(*c.output).c_str(), s.why().c_str()))
-                    : refused(cannot_write, s.why());
+    if (c.writes_standard_output()) return refused(cannot_write_standard_output, s);
+    return c.output ? status::failure(s.code(), format_line(cannot_write_output, quoted_name(*c.output).c_str(), s.why().c_str()),
+                                      s.system_error())
+                    : refused(cannot_write, s);
   };
   // To standard output: a pipe cannot be read back, so what goes down it is
   // what the writer gave; a dry run only counts.
@@ -115,7 +119,7 @@ status edit_map(const command& c, const std::string& path, std::span<const edit_
   how.report = &report;
   how.watch_temp = pending_temp_watcher();
   map_saved saved;
-  if (status s = map.save(how, saved); !s.is_ok()) return saved.code == MG_ERR_VERIFY ? s : write_failed(s);
+  if (status s = map.save(how, saved); !s.is_ok()) return s.code() == error_code::verify ? s : write_failed(s);
   print_changes();
   print_line(c, change_text(c, path, summary, saved.length));
   for (const std::string& line : saved.warnings) print_error_line("mapgraft-edit: warning: " + line);

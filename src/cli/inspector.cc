@@ -81,7 +81,7 @@ constexpr option_spec option_table[] = {
 
 status take_mode(inspect_command& c, mode what, const char* name) {
   if (c.mode_option != nullptr && c.what != what)
-    return status::failure(format_line("options '%s' and '%s' cannot be combined", c.mode_option, name));
+    return status::failure(error_code::argument, format_line("options '%s' and '%s' cannot be combined", c.mode_option, name));
   c.what = what;
   c.mode_option = name;
   return status::ok();
@@ -97,7 +97,7 @@ status take_option(inspect_command& c, const option_spec& option, const std::vec
       c.key = values[0];
       return take_mode(c, mode::get, "--get");
     case output:
-      if (c.output) return status::failure("option '--output' is given more than once");
+      if (c.output) return status::failure(error_code::argument, "option '--output' is given more than once");
       c.output = values[0];
       break;
     case help: c.help = true; break;
@@ -112,10 +112,10 @@ bool extracts_a_chunk(const inspect_command& c) {
 }
 
 status check_command(const inspect_command& c) {
-  if (c.operands.empty()) return status::failure("no map given");
-  if (c.what == mode::tileset && c.operands.size() > 1) return status::failure("too many arguments");
+  if (c.operands.empty()) return status::failure(error_code::argument, "no map given");
+  if (c.what == mode::tileset && c.operands.size() > 1) return status::failure(error_code::argument, "too many arguments");
   if (c.output && c.what != mode::tileset && !extracts_a_chunk(c))
-    return status::failure("--output takes a chunk INDEX or --tileset");
+    return status::failure(error_code::argument, "--output takes a chunk INDEX or --tileset");
   return status::ok();
 }
 
@@ -129,7 +129,7 @@ int complain(const std::string& why) {
 status open_map(const std::string& path, mapped_file_ptr& input) {
   status why = status::ok();
   input.reset(mapped_file_open(path.c_str(), why));
-  if (!input) return status::failure(format_line("cannot open %s: %s", quoted_name(path).c_str(), why.why().c_str()));
+  if (!input) return status::failure(error_code::argument, format_line("cannot open %s: %s", quoted_name(path).c_str(), why.why().c_str()));
   return status::ok();
 }
 
@@ -139,8 +139,8 @@ status read_opened(const std::string& path, const mapped_file_ptr& input, map_fi
   options.flags = MG_READ_FORCE;
   options.report = &report;
   options.chunks_in_input = true;
-  if (map.read(mapped_file_bytes(input.get()), options) != MG_OK)
-    return status::failure(format_line("%s is not a tarvex map file", quoted_name(path).c_str()));
+  if (!map.read(mapped_file_bytes(input.get()), options).is_ok())
+    return status::failure(error_code::argument, format_line("%s is not a tarvex map file", quoted_name(path).c_str()));
   return status::ok();
 }
 

@@ -62,7 +62,7 @@ status data_starts_with(const chunk_view& chunk, std::string_view prefix, bool& 
   return status::ok();
 }
 
-status too_large() { return status::failure("the chunk would not fit a map file"); }
+status too_large() { return status::failure(error_code::too_large, "the chunk would not fit a map file"); }
 
 // The edit is planned on the side and only applied to the image once every
 // operation has succeeded, so that a failed edit leaves the image as it was.
@@ -106,7 +106,7 @@ class edit_plan {
           return status::ok();
         });
       case edit_operation::kind::replace: {
-        if (op.indexes.empty()) return status::failure("no chunk given to replace");
+        if (op.indexes.empty()) return status::failure(error_code::argument, "no chunk given to replace");
         if (status s = check_index(op.indexes[0]); !s.is_ok()) return s;
         if (op.data.size() > max_chunk_length) return too_large();
         fate_[op.indexes[0]] = static_cast<std::int32_t>(plain_payload(op) + 1);
@@ -121,7 +121,7 @@ class edit_plan {
         return status::ok();
       }
     }
-    return status::failure("unknown operation");
+    return status::failure(error_code::argument, "unknown operation");
   }
 
   void note_fates(std::vector<std::int8_t>& fates) const {
@@ -276,9 +276,9 @@ class edit_plan {
 
   status check_index(std::uint64_t index) const {
     if (index >= static_cast<std::uint64_t>(count_))
-      return status::failure(format_line("no chunk %llu", static_cast<unsigned long long>(index)));
+      return status::failure(error_code::no_chunk, format_line("no chunk %llu", static_cast<unsigned long long>(index)));
     if (fate_[index] < 0)
-      return status::failure(format_line("chunk %llu was already removed", static_cast<unsigned long long>(index)));
+      return status::failure(error_code::no_chunk, format_line("chunk %llu was already removed", static_cast<unsigned long long>(index)));
     return status::ok();
   }
 

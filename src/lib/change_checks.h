@@ -13,6 +13,6 @@
 status attribute_key_check(const std::string& key);
 
 // Whether `file` can become a map's tileset; on success `bitmap_length` is
-// the bytes it takes. `code` says MG_ERR_BAD_TILESET, or MG_ERR_TOO_LARGE for
-// a bitmap only too large for the metadata offset.
-status tileset_check(std::span<const std::uint8_t> file, std::uint32_t& bitmap_length, int& code);
+// the bytes it takes. A failure is bad_tileset, or too_large for a bitmap
+// only too large for the metadata offset.
+status tileset_check(std::span<const std::uint8_t> file, std::uint32_t& bitmap_length);

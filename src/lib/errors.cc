@@ -1,32 +1,34 @@
 #include <iterator>
 
-#include "lib/error_list.h"
-#include "mapgraft.h"
+#include "lib/map_handle.h"
+#include "support/error_list.h"
 
 namespace {
 
-#define MG_ERROR_CODE(code, text) code,
-#define MG_ERROR_NAME(code, text) #code,
-#define MG_ERROR_TEXT(code, text) text,
-constexpr int codes[] = {MG_ERROR_LIST(MG_ERROR_CODE)};
-constexpr const char* names[] = {MG_ERROR_LIST(MG_ERROR_NAME)};
-constexpr const char* texts[] = {MG_ERROR_LIST(MG_ERROR_TEXT)};
+#define MG_ERROR_CODE(name, code, text) code,
+#define MG_ERROR_NAME(name, code, text) #code,
+#define MG_ERROR_TEXT(name, code, text) text,
+constexpr int codes[] = {MAPGRAFT_PUBLIC_ERRORS(MG_ERROR_CODE)};
+constexpr const char* names[] = {MAPGRAFT_PUBLIC_ERRORS(MG_ERROR_NAME)};
+constexpr const char* texts[] = {MAPGRAFT_PUBLIC_ERRORS(MG_ERROR_TEXT)};
+// By error_code: the public code each one is.
+constexpr int public_codes[] = {MAPGRAFT_PUBLIC_ERRORS(MG_ERROR_CODE) MAPGRAFT_PROGRAM_ERRORS(MG_ERROR_CODE)};
 
 constexpr bool in_order() {
   for (std::size_t i = 0; i < std::size(codes); ++i)
     if (codes[i] != static_cast<int>(i)) return false;
   return true;
 }
-static_assert(in_order(), "lib/error_list.h: the codes are not 0, 1, 2... in order");
+static_assert(in_order(), "support/error_list.h: the public codes are not those of mg_error, in order");
 
-// An enumerator missing from the list fails the build here.
+// An enumerator of mg_error missing from the list fails the build here.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic error "-Wswitch"
-#define MG_ERROR_CASE(code, text) \
-  case code:                      \
+#define MG_ERROR_CASE(name, code, text) \
+  case code:                            \
     return true;
 constexpr bool listed(mg_error error) {
-  switch (error) { MG_ERROR_LIST(MG_ERROR_CASE) }
+  switch (error) { MAPGRAFT_PUBLIC_ERRORS(MG_ERROR_CASE) }
   return false;
 }
 #pragma GCC diagnostic pop
@@ -35,6 +37,13 @@ static_assert(listed(MG_OK));
 constexpr bool known(int error) { return error >= 0 && error < static_cast<int>(std::size(codes)); }
 
 }  // namespace
+
+int result_of(const status& s) {
+  const int code = public_codes[static_cast<int>(s.code())];
+  // The reason stays where the caller looks for it once the function returns.
+  if (code == MG_ERR_IO && s.system_error() != 0) return system_failure(s.system_error());
+  return code;
+}
 
 extern "C" const char* mg_error_name(int error) { return known(error) ? names[error] : "MG_ERR_UNKNOWN"; }
 

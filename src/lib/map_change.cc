@@ -28,7 +28,7 @@ int too_large(mg_map* map) { return refused(map, MG_ERR_TOO_LARGE, "the chunk wo
 int key_refusal(mg_map* map, const char* key) {
   if (key == nullptr) return MG_ERR_ARGUMENT;
   const status s = attribute_key_check(key);
-  return s.is_ok() ? MG_OK : refused(map, MG_ERR_ARGUMENT, s.why());
+  return s.is_ok() ? MG_OK : refused(map, result_of(s), s.why());
 }
 
 // Applies one operation, whose every refusal has been checked by then but
@@ -38,7 +38,7 @@ int apply(mg_map* map, const edit_operation& op, std::size_t tileset_room = 0) {
     map->errmsg.clear();
     edit_summary summary;
     if (status s = map->file.apply({&op, 1}, summary, nullptr, tileset_room); !s.is_ok())
-      return refused(map, MG_ERR_TOO_LARGE, s.why());
+      return refused(map, result_of(s), s.why());
     return MG_OK;
   });
 }
@@ -111,8 +111,7 @@ int mg_map_set_tileset(mg_map* map, const void* bitmap, size_t size) {
   const std::span<const std::uint8_t> file = bytes_of(bitmap, size);
   return guarded([&]() -> int {
     std::uint32_t length = 0;
-    int code = MG_OK;
-    if (status s = tileset_check(file, length, code); !s.is_ok()) return refused(map, code, s.why());
+    if (status s = tileset_check(file, length); !s.is_ok()) return refused(map, result_of(s), s.why());
     edit_operation op = operation(edit_operation::kind::tileset);
     op.data = file;
     return apply(map, op, length);

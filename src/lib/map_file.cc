@@ -49,34 +49,36 @@ map_file::map_file() = default;
 
 map_file::~map_file() { level_image_release(image_); }
 
-int map_file::read(std::span<const std::uint8_t> input, const map_read_options& options) {
-  if (input.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) return MG_ERR_TOO_LARGE;
+status map_file::read(std::span<const std::uint8_t> input, const map_read_options& options) {
+  if (input.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
+    return status::failure(error_code::too_large, "the file takes 2 GiB or more");
   null_report quiet;
   damage_note report(options.report != nullptr ? *options.report : quiet);
   if (level_read(image_, input, report, options.chunks_in_input ? read_copies::tileset_only : read_copies::all) ==
       read_result::rejected)
-    return MG_ERR_NOT_A_MAP;
+    return status::failure(error_code::not_a_map, "not a tarvex map file");
   damaged_ = report.found;
   damage_ = report.text;
   const bool forced = (options.flags & MG_READ_FORCE) != 0;
-  if (damaged_ && !forced) return MG_ERR_DAMAGED;
+  if (damaged_ && !forced) return status::failure(error_code::damaged, damage_);
   if (image_.shape == level_shape::plain && input.size() % 4 != 0)
     unlike_a_map_ = format_line("no bitmap, no metadata block, and %lld bytes are not whole 4-byte tiles",
                                 static_cast<long long>(input.size()));
-  if (!unlike_a_map_.empty() && (options.flags & MG_READ_STRICT) != 0 && !forced) return MG_ERR_NOT_A_MAP;
+  if (!unlike_a_map_.empty() && (options.flags & MG_READ_STRICT) != 0 && !forced)
+    return status::failure(error_code::not_a_map, unlike_a_map_);
   shape_as_read_ = image_.shape;
   indexed_ = options.index_chunks;
   refresh();
-  return MG_OK;
+  return status::ok();
 }
 
-int map_file::read_file(const char* path, const map_read_options& options) {
+status map_file::read_file(const char* path, const map_read_options& options) {
   std::vector<std::uint8_t> bytes;
   file_origin origin;
-  if (const int result = file_origin_read(path, bytes, origin); result != MG_OK) return result;
-  if (const int result = read(bytes, options); result != MG_OK) return result;
+  if (status s = file_origin_read(path, bytes, origin); !s.is_ok()) return s;
+  if (status s = read(bytes, options); !s.is_ok()) return s;
   origin_ = origin;
-  return MG_OK;
+  return status::ok();
 }
 
 status map_file::open_for_edit(const char* path, const std::function<void()>& on_wait) {
@@ -84,7 +86,7 @@ status map_file::open_for_edit(const char* path, const std::function<void()>& on
   return opened_->open(path, on_wait);
 }
 
-int map_file::read_opened(const map_read_options& options) { return read(opened_->bytes(), options); }
+status map_file::read_opened(const map_read_options& options) { return read(opened_->bytes(), options); }
 
 bool map_file::changed_while_waiting() const { return opened_ != nullptr && opened_->changed_while_waiting(); }
 

@@ -18,8 +18,7 @@ class edit_target;
 // The library's own interface, in C++: what mg_map gives C callers, and what
 // the programs need beyond it. mg_map wraps one; the programs hold one per map.
 //
-// Reads and changes return the mg_error code of a failure, or status with the
-// reason in the programs' words.
+// A failure is a status: its code, and its reason in the programs' words.
 
 struct map_read_options {
   unsigned flags = 0;             // MG_READ_*
@@ -43,7 +42,6 @@ struct map_save_options {
 };
 
 struct map_saved {
-  int code = 0;  // MG_OK, or the mg_error of the failure
   std::uint64_t length = 0;           // the bytes written, or that would be
   std::vector<std::string> warnings;  // what the new file could not keep
 };
@@ -55,19 +53,19 @@ class map_file {
   map_file& operator=(const map_file&) = delete;
   ~map_file();
 
-  // From bytes, which the map copies (see chunks_in_input). MG_OK, or
-  // MG_ERR_NOT_A_MAP (rejected, or unlike a map under MG_READ_STRICT; see
-  // unlike_a_map()), MG_ERR_DAMAGED, MG_ERR_TOO_LARGE.
-  int read(std::span<const std::uint8_t> input, const map_read_options& options);
-  // From the file at `path`, whose identity the map remembers; MG_ERR_IO
-  // leaves the reason in errno (GetLastError() on Windows).
-  int read_file(const char* path, const map_read_options& options);
+  // From bytes, which the map copies (see chunks_in_input). A failure is
+  // not_a_map ("not a tarvex map file", or under MG_READ_STRICT the reason
+  // it does not look like one), damaged (the damage), too_large.
+  status read(std::span<const std::uint8_t> input, const map_read_options& options);
+  // From the file at `path`, whose identity the map remembers; io with the
+  // system's error.
+  status read_file(const char* path, const map_read_options& options);
 
   // Opens `path` for an edit and holds the edit lock until the map is gone,
   // after its save: another edit of the file waits (`on_wait` is called once
   // before the first wait). Then read_opened() reads what was opened.
   status open_for_edit(const char* path, const std::function<void()>& on_wait);
-  int read_opened(const map_read_options& options);
+  status read_opened(const map_read_options& options);
   // Another edit replaced the file while this one waited: indexes learnt
   // earlier no longer apply.
   bool changed_while_waiting() const;
@@ -100,8 +98,8 @@ class map_file {
   status unchanged(bool& same) const;
   status write_to(byte_sink& out, report_sink& report) const;
   // Replaces or creates a file with the map; a map opened for an edit
-  // replaces its file under the lock it holds. A failure's code is in
-  // `saved.code`, its reason in the status.
+  // replaces its file under the lock it holds. A failed verification's
+  // reason is "verification failed" and what failed, if anything did.
   status save(const map_save_options& how, map_saved& saved) const;
 
  private:

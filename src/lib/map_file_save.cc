@@ -7,22 +7,6 @@
 #include "mapgraft.h"
 #include "support/edit_target.h"
 
-namespace {
-
-// The code of a save that failed.
-int code_of(save_outcome::failure failed) {
-  switch (failed) {
-    case save_outcome::failure::too_large: return MG_ERR_TOO_LARGE;
-    case save_outcome::failure::exists: return MG_ERR_EXISTS;
-    case save_outcome::failure::verify: return MG_ERR_VERIFY;
-    case save_outcome::failure::none:
-    case save_outcome::failure::system: break;
-  }
-  return MG_ERR_IO;
-}
-
-}  // namespace
-
 status map_file::unchanged(bool& same) const {
   const std::span<const std::uint8_t> old = bytes_opened();
   const block_reader read_old = [old](std::uint64_t offset, std::span<std::uint8_t> out) {
@@ -41,10 +25,8 @@ status map_file::save(const map_save_options& how, map_saved& saved) const {
   // says otherwise.
   if (!how.create && !how.anyway && origin_.known && origin_.path == how.path) {
     file_origin now;
-    if (file_origin_now(how.path, now) != MG_OK || !(now == origin_)) {
-      saved.code = MG_ERR_CHANGED;
-      return status::failure("the file changed since it was read");
-    }
+    if (!file_origin_now(how.path, now) || !(now == origin_))
+      return status::failure(error_code::changed, "the file changed since it was read");
   }
   save_plan plan;
   plan.path = how.path;
@@ -56,18 +38,16 @@ status map_file::save(const map_save_options& how, map_saved& saved) const {
   save_outcome outcome;
   null_report quiet;
   if (status s = level_save(image_, plan, how.report != nullptr ? *how.report : quiet, outcome); !s.is_ok()) {
-    saved.code = code_of(outcome.failed);
-    if (saved.code != MG_ERR_VERIFY) return s;
-    // A failed verification says why, or nothing when the bytes differ.
-    return status::failure(s.why().empty() ? "verification failed" : "verification failed: " + s.why(), s.system_error(),
-                           s.code());
+    if (s.code() != error_code::verify) return s;
+    return status::failure(error_code::verify, s.why().empty() ? "verification failed" : "verification failed: " + s.why(),
+                           s.system_error());
   }
   saved.length = outcome.length;
   saved.warnings = std::move(outcome.warnings);
   if (!plan.check_only) {
     // The saved file is where the map now comes from.
     file_origin now;
-    if (file_origin_now(how.path, now) == MG_OK) origin_ = now;
+    if (file_origin_now(how.path, now)) origin_ = now;
   }
   return status::ok();
 }

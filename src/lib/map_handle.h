@@ -16,9 +16,14 @@ struct mg_map {
 };
 
 // Leaves `error` where the caller of an MG_ERR_IO looks (errno, on Windows
-// GetLastError()) and returns MG_ERR_IO; 0 is the system's "internal fault"
-// (EIO, ERROR_INTERNAL_ERROR).
+// GetLastError()) and returns MG_ERR_IO.
 int system_failure(int error);
+// The same with the system's "internal error": EIO, ERROR_INTERNAL_ERROR.
+int internal_failure();
+
+// What a C caller gets of a status: MG_OK, or the public code of the
+// failure, with the system's error left for MG_ERR_IO.
+int result_of(const status& s);
 
 // Runs `body`; the library's entry points never let an exception out to C
 // code. Memory running out is MG_ERR_NOMEM, a size past the containers'
@@ -39,6 +44,6 @@ int guarded(Body&& body) noexcept {
   } catch (const std::system_error& failed) {
     return system_failure(failed.code().value());
   } catch (...) {
-    return system_failure(0);
+    return internal_failure();
   }
 }

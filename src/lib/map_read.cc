@@ -11,7 +11,7 @@ int read_into(mg_map** map, unsigned flags, Read&& read) {
     map_read_options options;
     options.flags = flags;
     options.index_chunks = true;
-    if (const int result = read(made->file, options); result != MG_OK) return result;
+    if (const status s = read(made->file, options); !s.is_ok()) return result_of(s);
     *map = made.release();
     return MG_OK;
   });

@@ -24,11 +24,7 @@ int mg_map_save_file(const mg_map* map, const char* path, const mg_save_options*
       if (o.temp != nullptr) o.temp(o.context, temp.c_str(), created ? 1 : 0);
     };
     map_saved saved;
-    if (const status s = map->file.save(how, saved); !s.is_ok()) {
-      // The reason stays where the caller looks for it once the function returns.
-      if (saved.code == MG_ERR_IO && s.system_error() != 0) return system_failure(s.system_error());
-      return saved.code;
-    }
+    if (const status s = map->file.save(how, saved); !s.is_ok()) return result_of(s);
     if (o.warn != nullptr)
       for (const std::string& line : saved.warnings) o.warn(o.context, line.c_str());
     return MG_OK;

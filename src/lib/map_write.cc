@@ -10,7 +10,7 @@ class callback_sink final : public byte_sink {
   status write(std::span<const std::uint8_t> bytes) override {
     if (write_(context_, bytes.data(), bytes.size()) == 0) return status::ok();
     refused = true;
-    return status::failure("the write callback failed");
+    return status::failure(error_code::callback, "the write callback failed");
   }
   bool refused = false;
 

@@ -8,9 +8,17 @@
 
 int system_failure(int error) {
 #ifdef _WIN32
-  SetLastError(error != 0 ? static_cast<DWORD>(error) : ERROR_INTERNAL_ERROR);
+  SetLastError(static_cast<DWORD>(error));
 #else
-  errno = error != 0 ? error : EIO;
+  errno = error;
 #endif
   return MG_ERR_IO;
+}
+
+int internal_failure() {
+#ifdef _WIN32
+  return system_failure(ERROR_INTERNAL_ERROR);
+#else
+  return system_failure(EIO);
+#endif
 }
