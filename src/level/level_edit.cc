@@ -8,6 +8,7 @@
 
 #include "level/tileset_file.h"
 #include "support/byte_order.h"
+#include "support/format_line.h"
 #include "support/memory.h"
 
 namespace {

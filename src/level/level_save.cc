@@ -89,7 +89,6 @@ status level_save(const level_image& image, const save_plan& plan, report_sink& 
   const edit_target* target = plan.target;
   if (!plan.create && target == nullptr) {
     if (status s = opened.open_unlocked(plan.path); !s.is_ok()) return s;
-    opened.release_bytes();
     target = &opened;
   }
   replacement_file file;

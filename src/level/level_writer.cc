@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "level/level_summary.h"
+#include "level/tileset_file.h"
 #include "support/byte_order.h"
 #include "support/memory.h"
 
@@ -125,11 +126,6 @@ status write_planned(const level_image& image, const layout& plan, byte_sink& si
 }
 
 }  // namespace
-
-std::string tileset_too_large_text(std::int64_t padded_length) {
-  return format_line("the tileset bitmap takes %lld bytes, more than the %d that the metadata offset can hold",
-                     static_cast<long long>(padded_length), max_metadata_offset);
-}
 
 status level_write_to(const level_image& image, byte_sink& out, report_sink& report) {
   layout plan;

@@ -1,7 +1,6 @@
 #include "level/tileset_file.h"
 
 #include "level/level_image.h"
-#include "level/level_writer.h"
 #include "support/byte_order.h"
 #include "support/format_line.h"
 
@@ -25,4 +24,9 @@ status tileset_file_check(std::span<const std::uint8_t> file, std::uint32_t& bit
     return status::failure(error_code::too_large, tileset_too_large_text(round4(declared)));
   bitmap_length = declared;
   return status::ok();
+}
+
+std::string tileset_too_large_text(std::int64_t padded_length) {
+  return format_line("the tileset bitmap takes %lld bytes, more than the %d that the metadata offset can hold",
+                     static_cast<long long>(padded_length), max_metadata_offset);
 }

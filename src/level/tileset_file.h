@@ -2,8 +2,14 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 
 #include "support/status.h"
+
+// Why a bitmap of that padded length cannot be a map's tileset: the 16-bit
+// metadata offset cannot point past it. The writer refuses such a tileset in
+// the same words.
+std::string tileset_too_large_text(std::int64_t padded_length);
 
 // Checks a bitmap given for --tileset: it starts with "BM", is at least 34
 // bytes long, declares a size S with 34 <= S <= its length, its first

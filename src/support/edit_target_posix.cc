@@ -128,7 +128,8 @@ status edit_target::open(const char* path, const std::function<void()>& on_wait,
   struct stat info {};
   const int fd = static_cast<int>(handle_);
   status s = fstat(fd, &info) == 0 ? input_length(fd, length_) : failure(errno);
-  if (s.is_ok()) {
+  if (!locked) length_ = 0;
+  if (s.is_ok() && locked) {
     bytes_ = static_cast<std::uint8_t*>(mem_alloc_zeroed(static_cast<std::int32_t>(length_)));
     s = input_read(fd, bytes_, length_);
   }
