@@ -13,10 +13,12 @@
  * holds a text "key=value". Maps are always written in the extended shape;
  * a map without a tileset of its own gets the default one.
  *
- * Every function that can fail returns 0 (MG_OK) or an mg_error code. The
- * library never exits, prints or installs signal handlers, and keeps no
- * global mutable state: two threads may use two maps at once, and the const
- * functions may run concurrently on one map. Every pointer returned into a
+ * Every function that can fail returns 0 (MG_OK) or an mg_error code; a
+ * fault of the library itself, never expected, is MG_ERR_IO with EIO (on
+ * Windows ERROR_INTERNAL_ERROR), never MG_ERR_NOMEM. The library never
+ * exits, prints or installs signal handlers, and keeps no global mutable
+ * state: two threads may use two maps at once, and the const functions may
+ * run concurrently on one map. Every pointer returned into a
  * map stays valid until that map next changes or is freed. */
 #ifndef MAPGRAFT_H
 #define MAPGRAFT_H

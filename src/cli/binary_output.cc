@@ -39,7 +39,7 @@ status write_binary_output(std::span<const std::uint8_t> bytes) {
   _setmode(_fileno(stdout), _O_BINARY);
 #endif
   if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size())
-    return status::failure(system_error_text(errno));
-  if (std::fflush(stdout) != 0) return status::failure(system_error_text(errno));
+    return status::failure(error_code::io, system_error_text(errno));
+  if (std::fflush(stdout) != 0) return status::failure(error_code::io, system_error_text(errno));
   return status::ok();
 }

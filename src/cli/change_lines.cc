@@ -3,8 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "level/level_report.h"
-#include "level/level_summary.h"
+#include "lib/format_terms.h"
 
 namespace {
 

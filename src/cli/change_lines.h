@@ -4,8 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "level/level_edit.h"
-#include "level/level_image.h"
+#include "lib/format_terms.h"
 
 // What mapgraft-edit -v shows of an edit: "- " before the line mapgraft-inspect
 // prints for each chunk removed or changed, "+ " before the line of each chunk

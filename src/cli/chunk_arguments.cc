@@ -7,7 +7,7 @@
 
 namespace {
 
-status refused(const char* format, const std::string& text) { return status::failure(format_line(format, text.c_str())); }
+status refused(const char* format, const std::string& text) { return status::failure(error_code::argument, format_line(format, text.c_str())); }
 
 }  // namespace
 
@@ -30,10 +30,5 @@ status parse_chunk_type(const std::string& text, std::uint8_t type[4]) {
   if (text.empty() || text.size() > 4) return refused("chunk type '%s' is not 1 to 4 bytes", text);
   std::memset(type, 0, 4);
   std::memcpy(type, text.data(), text.size());
-  return status::ok();
-}
-
-status check_attribute_key(const std::string& key) {
-  if (key.empty() || key.find('=') != std::string::npos) return refused("key '%s' is empty or holds '='", key);
   return status::ok();
 }

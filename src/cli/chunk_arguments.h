@@ -15,6 +15,3 @@ bool is_plain_decimal(const std::string& text);
 
 // 1 to 4 bytes, filled up with zero bytes.
 status parse_chunk_type(const std::string& text, std::uint8_t type[4]);
-
-// An ATTR chunk's key: not empty, and without '='.
-status check_attribute_key(const std::string& key);

@@ -8,11 +8,8 @@
 
 #include "cli/pending_temp.h"
 #include "cli/stdout_report.h"
-#include "level/level_image.h"
-#include "level/level_insert.h"
-#include "level/level_reader.h"
-#include "level/level_save.h"
-#include "support/edit_target.h"
+#include "lib/map_file.h"
+#include "mapgraft.h"
 #include "support/mapped_file.h"
 #include "support/output_stream.h"
 #include "support/replacement_file.h"
@@ -49,14 +46,17 @@ bool is_same_file(const char* a, const char* b) {
 
 int edit(int argc, char** argv) {
   const char* target = argv[1];
-  level_image_owner level;
-  stdout_report report;
   // Holds the lock on the map until the new map has replaced it.
-  edit_target map;
+  map_file map;
+  stdout_report report;
   const auto waiting = [target] { tell("waiting for another edit of " + quoted_name(target)); };
-  if (status s = map.open(target, waiting); !s.is_ok())
-    return cannot(s.code() == failure_code::edit_in_progress ? "write" : "open", target, s.why());
-  if (level_read(level.image, map.bytes(), report) == read_result::rejected) return not_written;
+  if (status s = map.open_for_edit(target, waiting); !s.is_ok())
+    return cannot(s.code() == error_code::edit_in_progress ? "write" : "open", target, s.why());
+  // Damage is carried over as it stands.
+  map_read_options read;
+  read.flags = MG_READ_FORCE;
+  read.report = &report;
+  if (!map.read_opened(read).is_ok()) return not_written;
   // The raw file stays where it is until the writer copies it into place, so
   // a raw file of any size costs no memory.
   file_source raw;
@@ -67,28 +67,26 @@ int edit(int argc, char** argv) {
     if (is_same_file(target, raw_path)) {
       // Windows cannot rename over a file that is held open, so a map that
       // is its own raw file gives its bytes as read.
-      added = level_add_chunk(level.image, argv[2], map.bytes());
+      added = map.add_chunk(argv[2], map.bytes_opened());
     } else {
       status why = status::ok();
       if (!mapped_file_open_source(raw_path, raw, why)) return cannot("open", raw_path, why.why());
-      added = level_add_chunk_source(level.image, argv[2], raw);
+      added = map.add_chunk_from(argv[2], raw);
     }
     if (!added) return cannot("write", target, "the chunk would not fit a map file");
   }
   map.release_bytes();
-  save_plan plan;
-  plan.path = target;
-  plan.target = &map;
-  plan.watch_temp = pending_temp_watcher();
-  save_outcome outcome;
-  if (status s = level_save(level.image, plan, report, outcome); !s.is_ok()) {
-    if (outcome.failed == save_outcome::failure::verify)
-      return cannot("write", target, s.why().empty() ? "verification failed" : "verification failed: " + s.why());
-    if (!is_temp_folder_failure(s)) return cannot("write", target, s.why());
+  map_save_options how;
+  how.path = target;
+  how.report = &report;
+  how.watch_temp = pending_temp_watcher();
+  map_saved saved;
+  if (status s = map.save(how, saved); !s.is_ok()) {
+    if (s.code() == error_code::verify || !is_temp_folder_failure(s)) return cannot("write", target, s.why());
     tell(s.why());
     return not_written;
   }
-  for (const std::string& line : outcome.warnings) tell("warning: " + line);
+  for (const std::string& line : saved.warnings) tell("warning: " + line);
   return written;
 }
 

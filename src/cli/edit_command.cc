@@ -7,13 +7,14 @@
 #include "cli/command_line.h"
 #include "cli/edit_texts.h"
 #include "cli/option_parser.h"
+#include "lib/change_checks.h"
 #include "support/format_line.h"
 
 namespace {
 
 using values = std::vector<std::string>;
 
-status refused(const char* format, const std::string& text) { return status::failure(format_line(format, text.c_str())); }
+status refused(const char* format, const std::string& text) { return status::failure(error_code::argument, format_line(format, text.c_str())); }
 
 // Past what any index can be, a number is a usage error, not a missing chunk.
 status take_index(const std::string& text, std::uint64_t& index) {
@@ -30,7 +31,7 @@ edit_operation operation(edit_operation::kind what) {
 
 status push(command& c, edit_operation op, std::optional<std::string> file = std::nullopt) {
   if (file && *file == "-") {
-    if (c.reads_standard_input) return status::failure(stdin_twice);
+    if (c.reads_standard_input) return status::failure(error_code::argument, stdin_twice);
     c.reads_standard_input = true;
   }
   c.operations.push_back(std::move(op));
@@ -50,14 +51,14 @@ status take_set(command& c, const values& v) {
   edit_operation op = operation(edit_operation::kind::set);
   op.key = v[0].substr(0, equals);
   op.value = v[0].substr(equals + 1);
-  if (status s = check_attribute_key(op.key); !s.is_ok()) return s;
+  if (status s = attribute_key_check(op.key); !s.is_ok()) return s;
   return push(c, std::move(op));
 }
 
 status take_unset(command& c, const values& v) {
   edit_operation op = operation(edit_operation::kind::unset);
   op.key = v[0];
-  if (status s = check_attribute_key(op.key); !s.is_ok()) return s;
+  if (status s = attribute_key_check(op.key); !s.is_ok()) return s;
   return push(c, std::move(op));
 }
 
@@ -95,7 +96,7 @@ status take_replace(command& c, const values& v) {
 status take_tileset(command& c, const values& v) { return push(c, operation(edit_operation::kind::tileset), v[0]); }
 
 status take_output(command& c, const values& v) {
-  if (c.output) return status::failure(output_twice);
+  if (c.output) return status::failure(error_code::argument, output_twice);
   c.output = v[0];
   return status::ok();
 }
@@ -147,12 +148,12 @@ status edit_command_parse(const std::vector<std::string>& arguments, command& c)
   if (status s = parse_options(option_table, arguments, take, c.maps); !s.is_ok()) return s;
   if (c.help || c.version) return status::ok();
 
-  if (std::find(c.maps.begin(), c.maps.end(), "-") != c.maps.end()) return status::failure(stdin_as_map);
+  if (std::find(c.maps.begin(), c.maps.end(), "-") != c.maps.end()) return status::failure(error_code::argument, stdin_as_map);
   // With -o and no operation, the map is converted or copied.
-  if (c.operations.empty() && !c.output) return status::failure(no_operation);
-  if (c.maps.empty()) return status::failure(no_map);
+  if (c.operations.empty() && !c.output) return status::failure(error_code::argument, no_operation);
+  if (c.maps.empty()) return status::failure(error_code::argument, no_map);
   c.maps = expand_wildcards(c.maps);
   if (c.output && c.maps.size() != 1)
-    return status::failure(format_line(output_needs_one_map, static_cast<unsigned long long>(c.maps.size())));
+    return status::failure(error_code::argument, format_line(output_needs_one_map, static_cast<unsigned long long>(c.maps.size())));
   return status::ok();
 }

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "level/level_edit.h"
+#include "lib/format_terms.h"
 #include "support/status.h"
 
 // The command line, understood.

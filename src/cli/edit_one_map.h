@@ -4,7 +4,7 @@
 #include <string>
 
 #include "cli/edit_command.h"
-#include "level/level_edit.h"
+#include "lib/format_terms.h"
 #include "support/status.h"
 
 // Edits one map; on failure returns the reason, and the map is as it was.

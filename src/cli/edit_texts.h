@@ -5,7 +5,8 @@
 #endif
 
 // Every text the program prints, apart from the reasons the library gives
-// (level_edit.cc, and the system's texts), is here.
+// (why a map is damaged, unlike a map or refused a change, why a save failed,
+// and the system's texts), is here.
 
 constexpr const char* help_text =
     "Usage: mapgraft-edit [OPTION | OPERATION]... [--] MAP...\n"
@@ -76,13 +77,9 @@ constexpr const char* cannot_write = "cannot write: %s";
 constexpr const char* cannot_write_output = "cannot write %s: %s";
 constexpr const char* not_a_map = "not a tarvex map file";
 constexpr const char* damaged_map = "damaged map: %s (--force writes it anyway)";
-constexpr const char* unlike_a_map =
-    "does not look like a map: no bitmap, no metadata block, and %lld bytes are not whole 4-byte tiles "
-    "(--force converts it anyway)";
+constexpr const char* unlike_a_map = "does not look like a map: %s (--force converts it anyway)";
 constexpr const char* changed_while_waiting = "changed while waiting; indexes no longer apply";
 constexpr const char* waiting_line = "mapgraft-edit: waiting for another edit of %s";
-constexpr const char* verification_failed = "verification failed";
-constexpr const char* verification_failed_because = "verification failed: %s";
 constexpr const char* same_file_note = "mapgraft-edit: %s: skipped: the same file as %s";
 constexpr const char* output_lost = "mapgraft-edit: cannot write standard output: %s";
 

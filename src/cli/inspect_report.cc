@@ -3,8 +3,7 @@
 #include <charconv>
 #include <cstring>
 
-#include "level/level_image.h"
-#include "level/level_summary.h"
+#include "lib/format_terms.h"
 #include "support/byte_order.h"
 #include "support/json_text.h"
 #include "support/output_stream.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "cli/stdout_report.h"
-#include "level/level_report.h"
+#include "lib/format_terms.h"
 
 // What mapgraft-inspect makes of the reader's events. Every sink notes the
 // damage it is told of; the two that print stream their report as the reader

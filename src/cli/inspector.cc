@@ -8,15 +8,14 @@
 
 #include "cli/binary_output.h"
 #include "cli/chunk_arguments.h"
+#include "lib/change_checks.h"
 #include "cli/command_line.h"
 #include "cli/inspect_report.h"
-#include "support/mapped_file.h"
 #include "cli/option_parser.h"
-#include "level/level_image.h"
-#include "level/level_reader.h"
-#include "level/level_report.h"
-#include "level/level_summary.h"
+#include "lib/map_file.h"
+#include "mapgraft.h"
 #include "support/byte_order.h"
+#include "support/mapped_file.h"
 #include "support/output_stream.h"
 #include "support/replacement_file.h"
 #include "support/shell_quote.h"
@@ -82,7 +81,7 @@ constexpr option_spec option_table[] = {
 
 status take_mode(inspect_command& c, mode what, const char* name) {
   if (c.mode_option != nullptr && c.what != what)
-    return status::failure(format_line("options '%s' and '%s' cannot be combined", c.mode_option, name));
+    return status::failure(error_code::argument, format_line("options '%s' and '%s' cannot be combined", c.mode_option, name));
   c.what = what;
   c.mode_option = name;
   return status::ok();
@@ -94,11 +93,11 @@ status take_option(inspect_command& c, const option_spec& option, const std::vec
     case tileset: return take_mode(c, mode::tileset, "--tileset");
     case keys: return take_mode(c, mode::keys, "--keys");
     case get:
-      if (status s = check_attribute_key(values[0]); !s.is_ok()) return s;
+      if (status s = attribute_key_check(values[0]); !s.is_ok()) return s;
       c.key = values[0];
       return take_mode(c, mode::get, "--get");
     case output:
-      if (c.output) return status::failure("option '--output' is given more than once");
+      if (c.output) return status::failure(error_code::argument, "option '--output' is given more than once");
       c.output = values[0];
       break;
     case help: c.help = true; break;
@@ -113,10 +112,10 @@ bool extracts_a_chunk(const inspect_command& c) {
 }
 
 status check_command(const inspect_command& c) {
-  if (c.operands.empty()) return status::failure("no map given");
-  if (c.what == mode::tileset && c.operands.size() > 1) return status::failure("too many arguments");
+  if (c.operands.empty()) return status::failure(error_code::argument, "no map given");
+  if (c.what == mode::tileset && c.operands.size() > 1) return status::failure(error_code::argument, "too many arguments");
   if (c.output && c.what != mode::tileset && !extracts_a_chunk(c))
-    return status::failure("--output takes a chunk INDEX or --tileset");
+    return status::failure(error_code::argument, "--output takes a chunk INDEX or --tileset");
   return status::ok();
 }
 
@@ -130,19 +129,24 @@ int complain(const std::string& why) {
 status open_map(const std::string& path, mapped_file_ptr& input) {
   status why = status::ok();
   input.reset(mapped_file_open(path.c_str(), why));
-  if (!input) return status::failure(format_line("cannot open %s: %s", quoted_name(path).c_str(), why.why().c_str()));
+  if (!input) return status::failure(error_code::argument, format_line("cannot open %s: %s", quoted_name(path).c_str(), why.why().c_str()));
   return status::ok();
 }
 
-status read_opened(const std::string& path, const mapped_file_ptr& input, level_image& image, report_sink& report) {
-  if (level_read(image, mapped_file_bytes(input.get()), report, read_copies::tileset_only) == read_result::rejected)
-    return status::failure(format_line("%s is not a tarvex map file", quoted_name(path).c_str()));
+// Damage is reported, not refused.
+status read_opened(const std::string& path, const mapped_file_ptr& input, map_file& map, report_sink& report) {
+  map_read_options options;
+  options.flags = MG_READ_FORCE;
+  options.report = &report;
+  options.chunks_in_input = true;
+  if (!map.read(mapped_file_bytes(input.get()), options).is_ok())
+    return status::failure(error_code::argument, format_line("%s is not a tarvex map file", quoted_name(path).c_str()));
   return status::ok();
 }
 
-status read_map(const std::string& path, mapped_file_ptr& input, level_image& image, report_sink& report) {
+status read_map(const std::string& path, mapped_file_ptr& input, map_file& map, report_sink& report) {
   if (status s = open_map(path, input); !s.is_ok()) return s;
-  return read_opened(path, input, image, report);
+  return read_opened(path, input, map, report);
 }
 
 int output_failed(const std::string& why) { return complain(format_line("cannot write standard output: %s", why.c_str())); }
@@ -164,19 +168,19 @@ int list(const std::vector<std::string>& paths) {
   int result = read_whole;
   for (std::size_t i = 0; i < paths.size(); ++i) {
     const std::string& path = paths[i];
-    level_image_owner level;
     mapped_file_ptr input;
+    map_file map;
     text_inspection report;
     if (status s = open_map(path, input); !s.is_ok()) {
       result = complain(s.why());
       continue;
     }
     if (paths.size() > 1) standard_output().write((i == 0 ? "==> " : "\n==> ") + shown_name(path) + " <==\n");
-    if (status s = read_opened(path, input, level.image, report); !s.is_ok()) {
+    if (status s = read_opened(path, input, map, report); !s.is_ok()) {
       result = complain(s.why());
       continue;
     }
-    report.finish(level.image);
+    report.finish(map.image());
     if (std::string why; !report_written(why)) return output_failed(why);
     if (report.damaged()) result = damaged(path);
   }
@@ -189,14 +193,14 @@ int list(const std::vector<std::string>& paths) {
 int list_json(const std::vector<std::string>& paths) {
   bool all_whole = true;
   for (const std::string& path : paths) {
-    level_image_owner level;
     mapped_file_ptr input;
+    map_file map;
     json_inspection report(path);
-    if (status s = read_map(path, input, level.image, report); !s.is_ok()) {
+    if (status s = read_map(path, input, map, report); !s.is_ok()) {
       report.failed(s.why());
       all_whole = false;
     } else {
-      report.finish(level.image, input->length);
+      report.finish(map.image(), input->length);
       all_whole = all_whole && !report.damaged();
     }
     if (std::string why; !report_written(why)) return output_failed(why);
@@ -228,10 +232,10 @@ int list_attributes(const inspect_command& c, const std::vector<std::string>& pa
   int result = read_whole;
   output_stream& out = standard_output();
   for (const std::string& path : paths) {
-    level_image_owner level;
     mapped_file_ptr input;
+    map_file map;
     attribute_inspection report;
-    if (status s = read_map(path, input, level.image, report); !s.is_ok()) {
+    if (status s = read_map(path, input, map, report); !s.is_ok()) {
       result = complain(s.why());
       continue;
     }
@@ -276,35 +280,25 @@ int extract(const inspect_command& c) {
   const std::string& index_text = c.operands[1];
   std::uint64_t index = 0;
   if (status s = parse_chunk_index(index_text, index); !s.is_ok()) return usage_error(program, s.why());
-  level_image_owner level;
   mapped_file_ptr input;
+  map_file map;
   quiet_inspection report(index);
-  if (status s = read_map(path, input, level.image, report); !s.is_ok()) return complain(s.why());
+  if (status s = read_map(path, input, map, report); !s.is_ok()) return complain(s.why());
   if (report.damaged()) return damaged(path);
   const std::uint8_t* record = report.wanted_record();
   if (record == nullptr) return complain(format_line("%s has no chunk %s", quoted_name(path).c_str(), index_text.c_str()));
   return write_data(c, path, {record + chunk_header_size, read_u32le(record + 4)}, false);
 }
 
-// The bitmap as a file of its own: its size field says how long it is, and
-// the field that points at an extended map's metadata block is cleared. An
-// extended map's bitmap keeps its padding, so that it goes back into the map
-// as it came out.
+// The bitmap as a file of its own (map_file::tileset()).
 int write_tileset(const inspect_command& c, const std::string& path) {
-  level_image_owner level;
   mapped_file_ptr input;
+  map_file map;
   quiet_inspection report;
-  if (status s = read_map(path, input, level.image, report); !s.is_ok()) return complain(s.why());
+  if (status s = read_map(path, input, map, report); !s.is_ok()) return complain(s.why());
   if (report.damaged()) return damaged(path);
-  if (!level.image.own_tileset) return complain(format_line("%s has no tileset of its own", quoted_name(path).c_str()));
-
-  std::uint8_t* bitmap = level.image.tileset;
-  const std::uint32_t length = level.image.shape == level_shape::extended
-                                   ? static_cast<std::uint32_t>(tileset_padded_length(bitmap))
-                                   : read_u32le(bitmap + 2);
-  write_u32le(bitmap + 2, length);
-  write_u16le(bitmap + 6, 0);
-  return write_data(c, path, {bitmap, length}, true);
+  if (map.tileset().empty()) return complain(format_line("%s has no tileset of its own", quoted_name(path).c_str()));
+  return write_data(c, path, map.tileset(), true);
 }
 
 int show(const char* text) {

@@ -18,19 +18,18 @@
 #include "support/shell_quote.h"
 #include "support/file_io.h"
 #include "support/mapped_file.h"
-#include "level/level_edit.h"
-#include "level/level_report.h"
-#include "level/tileset_file.h"
+#include "lib/change_checks.h"
+#include "lib/format_terms.h"
 #include "support/memory.h"
 #include "support/input_file.h"
 #include "support/replacement_file.h"
 
 namespace {
 
-status refused(const char* format, const std::string& text) { return status::failure(format_line(format, text.c_str())); }
+status refused(const char* format, const std::string& text) { return status::failure(error_code::io, format_line(format, text.c_str())); }
 
 status file_failure(const std::string& path, const std::string& reason) {
-  return status::failure(format_line(failure_line, quoted_name(path).c_str(), reason.c_str()));
+  return status::failure(error_code::io, format_line(failure_line, quoted_name(path).c_str(), reason.c_str()));
 }
 
 // Reads `in` to its end: standard input, and a FILE whose size says nothing
@@ -45,7 +44,7 @@ status read_to_end(std::FILE* in, std::uint8_t*& bytes, std::size_t& length) {
     if (length == capacity) {
       if (capacity == most) {
         std::uint8_t more = 0;
-        if (std::fread(&more, 1, 1, in) == 1) return status::failure(too_large_text);
+        if (std::fread(&more, 1, 1, in) == 1) return status::failure(error_code::io, too_large_text);
         break;
       }
       const std::size_t grown = std::min(capacity * 2, most);
@@ -56,7 +55,7 @@ status read_to_end(std::FILE* in, std::uint8_t*& bytes, std::size_t& length) {
       capacity = grown;
     }
     length += std::fread(bytes + length, 1, capacity - length, in);
-    if (std::ferror(in)) return status::failure(system_error_text(errno));
+    if (std::ferror(in)) return status::failure(error_code::io, system_error_text(errno));
   }
   return status::ok();
 }
@@ -67,12 +66,12 @@ status read_to_end(std::FILE* in, std::uint8_t*& bytes, std::size_t& length) {
 status read_named_file(const char* path, std::uint8_t*& bytes, std::size_t& length, bool& opened) {
   const int fd = open(path, O_RDONLY | O_CLOEXEC);
   opened = fd >= 0;
-  if (fd < 0) return status::failure(system_error_text(errno));
+  if (fd < 0) return status::failure(error_code::io, system_error_text(errno));
   struct stat info {};
-  status s = fstat(fd, &info) == 0 ? status::ok() : status::failure(system_error_text(errno));
+  status s = fstat(fd, &info) == 0 ? status::ok() : status::failure(error_code::io, system_error_text(errno));
   if (s.is_ok() && S_ISDIR(info.st_mode)) {
     opened = false;
-    s = status::failure(not_regular_text);
+    s = status::failure(error_code::io, not_regular_text);
   } else if (s.is_ok() && S_ISREG(info.st_mode) && info.st_size > 0) {
     std::uint32_t size = 0;
     s = input_length(fd, size);
@@ -84,7 +83,7 @@ status read_named_file(const char* path, std::uint8_t*& bytes, std::size_t& leng
   } else if (s.is_ok()) {
     std::FILE* in = fdopen(fd, "rb");
     if (in == nullptr) {
-      s = status::failure(system_error_text(errno));
+      s = status::failure(error_code::io, system_error_text(errno));
     } else {
       s = read_to_end(in, bytes, length);
       std::fclose(in);
@@ -111,7 +110,7 @@ status operation_files::read(command& c) {
     op.borrow_data = true;  // files_ outlives every map of the run
     std::uint32_t bitmap_length = 0;
     if (op.what == edit_operation::kind::tileset)
-      if (status s = tileset_file_check(op.data, bitmap_length); !s.is_ok()) return file_failure(path, s.why());
+      if (status s = tileset_check(op.data, bitmap_length); !s.is_ok()) return file_failure(path, s.why());
   }
   return status::ok();
 }
@@ -149,7 +148,7 @@ status operation_files::read_once(const std::string& path, std::span<const std::
       if (why.is_ok()) why = file_source_check_length(opened);
     }
     files_.push_back(file);
-    if (!why.is_ok() && why.code() != failure_code::empty_file)
+    if (!why.is_ok() && why.code() != error_code::empty_file)
       return refused(opened.file == -1 ? cannot_open : cannot_read, why.why());
 #endif
   }

@@ -10,7 +10,7 @@ constexpr const char* needs_one_argument = "option '%s' needs an argument";
 constexpr const char* needs_two_arguments = "option '%s' needs two arguments";
 constexpr const char* takes_no_argument = "option '%s' takes no argument";
 
-status refused(const char* format, const std::string& text) { return status::failure(format_line(format, text.c_str())); }
+status refused(const char* format, const std::string& text) { return status::failure(error_code::argument, format_line(format, text.c_str())); }
 
 const option_spec* find_long(std::span<const option_spec> table, const std::string& name) {
   for (const option_spec& entry : table)

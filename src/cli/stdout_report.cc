@@ -1,6 +1,6 @@
 #include "cli/stdout_report.h"
 
-#include "level/level_image.h"
+#include "lib/format_terms.h"
 #include "support/byte_order.h"
 #include "support/output_stream.h"
 

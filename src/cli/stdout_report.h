@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "level/level_report.h"
+#include "lib/format_terms.h"
 
 // Prints every line on standard output, buffered until the stage is done.
 class stdout_report final : public report_sink {

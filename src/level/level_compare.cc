@@ -23,7 +23,7 @@ status comparing_sink::write(std::span<const std::uint8_t> bytes) {
 
 status comparing_sink::differ() {
   differs_ = true;
-  return status::failure("the bytes differ");
+  return status::failure(error_code::verify, "the bytes differ");
 }
 
 status level_compare_written(const level_image& image, const block_reader& read, std::uint64_t length, bool& same) {

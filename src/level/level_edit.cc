@@ -3,16 +3,16 @@
 #include <algorithm>
 #include <cstring>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
+#include "level/edit_chunk.h"
+#include "level/key_index.h"
 #include "level/tileset_file.h"
 #include "support/byte_order.h"
+#include "support/format_line.h"
 #include "support/memory.h"
 
 namespace {
-
-constexpr std::uint8_t attr_type[4] = {'A', 'T', 'T', 'R'};
 
 std::span<const std::uint8_t> bytes_of(std::string_view text) {
   return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
@@ -33,20 +33,6 @@ struct appended_chunk {
   bool removed;
 };
 
-// A chunk as the edit stands: its type, and its data in memory, or in the
-// file of `source` for a chunk whose data stay there until written.
-struct chunk_view {
-  const std::uint8_t* type;
-  std::span<const std::uint8_t> data;
-  const chunk_source* source;
-};
-
-// Which chunk a walk is at: a chunk as read, by its index, or one appended.
-struct chunk_slot {
-  bool appended;
-  std::int64_t index;
-};
-
 status data_starts_with(const chunk_view& chunk, std::string_view prefix, bool& starts) {
   if (chunk.source == nullptr) {
     starts = chunk.data.size() >= prefix.size() && std::memcmp(chunk.data.data(), prefix.data(), prefix.size()) == 0;
@@ -62,7 +48,7 @@ status data_starts_with(const chunk_view& chunk, std::string_view prefix, bool& 
   return status::ok();
 }
 
-status too_large() { return status::failure("the chunk would not fit a map file"); }
+status too_large() { return status::failure(error_code::too_large, "the chunk would not fit a map file"); }
 
 // The edit is planned on the side and only applied to the image once every
 // operation has succeeded, so that a failed edit leaves the image as it was.
@@ -70,10 +56,9 @@ status too_large() { return status::failure("the chunk would not fit a map file"
 // k - 1 for k > 0).
 class edit_plan {
  public:
-  // `longest_key`: the longest key of the operations, so that a chunk's key
-  // is read from as many bytes of its data as can matter.
+  // `longest_key`: the longest key of the operations (key_index).
   edit_plan(level_image& image, std::size_t longest_key)
-      : image_(image), count_(image.chunks.count), key_room_(longest_key + 1) {
+      : image_(image), count_(image.chunks.count), keys_(longest_key) {
     fate_ = static_cast<std::int32_t*>(mem_alloc_zeroed(static_cast<std::int32_t>(count_ * 4)));
   }
   ~edit_plan() { mem_release(fate_); }
@@ -85,7 +70,7 @@ class edit_plan {
       case edit_operation::kind::add: return append(op.type, plain_payload(op));
       case edit_operation::kind::set: return set(op.key, op.value);
       case edit_operation::kind::unset: {
-        if (indexable(op.key)) return unset_indexed(op.key);
+        if (key_index::indexable(op.key)) return unset_indexed(op.key);
         const std::string prefix = op.key + "=";
         return for_each_live([&](chunk_slot slot, const chunk_view& chunk) {
           bool matches = false;
@@ -106,11 +91,11 @@ class edit_plan {
           return status::ok();
         });
       case edit_operation::kind::replace: {
-        if (op.indexes.empty()) return status::failure("no chunk given to replace");
+        if (op.indexes.empty()) return status::failure(error_code::argument, "no chunk given to replace");
         if (status s = check_index(op.indexes[0]); !s.is_ok()) return s;
         if (op.data.size() > max_chunk_length) return too_large();
         fate_[op.indexes[0]] = static_cast<std::int32_t>(plain_payload(op) + 1);
-        keys_built_ = false;  // the chunk's key may have changed
+        keys_.forget();  // the chunk's key may have changed
         return status::ok();
       }
       case edit_operation::kind::tileset: {
@@ -121,7 +106,7 @@ class edit_plan {
         return status::ok();
       }
     }
-    return status::failure("unknown operation");
+    return status::failure(error_code::argument, "unknown operation");
   }
 
   void note_fates(std::vector<std::int8_t>& fates) const {
@@ -162,65 +147,23 @@ class edit_plan {
     appended_chunk chunk{{}, payload_index, false};
     std::memcpy(chunk.type, type, 4);
     appended_.push_back(chunk);
-    if (keys_built_) {
-      const chunk_slot slot{true, static_cast<std::int64_t>(appended_.size() - 1)};
-      std::string key;
-      bool has_key = false;
-      if (status s = key_of(chunk_view{chunk.type, payloads_[payload_index].data(), nullptr}, key, has_key); !s.is_ok())
-        return s;
-      if (has_key) keys_[key].push_back(slot);
-    }
-    return status::ok();
+    return keys_.note({true, static_cast<std::int64_t>(appended_.size() - 1)},
+                      chunk_view{appended_.back().type, payloads_[payload_index].data(), nullptr});
   }
-
-  // Keys without '=' name the ATTR chunks whose data begin with the key and
-  // '=': each chunk has at most one, the text before its first '='. Those
-  // chunks are kept by key, in order, so that each --set and --unset costs
-  // the chunks of its key, not all of them.
-  static bool indexable(const std::string& key) { return key.find('=') == std::string::npos; }
 
   bool live(chunk_slot slot) const {
     return slot.appended ? !appended_[static_cast<std::size_t>(slot.index)].removed : fate_[slot.index] >= 0;
   }
 
-  status key_of(const chunk_view& chunk, std::string& key, bool& has_key) const {
-    has_key = false;
-    if (std::memcmp(chunk.type, attr_type, 4) != 0) return status::ok();
-    if (chunk.source == nullptr) {
-      const std::size_t room = std::min(key_room_, chunk.data.size());
-      key.assign(reinterpret_cast<const char*>(chunk.data.data()), room);
-    } else {
-      key.assign(static_cast<std::size_t>(std::min<std::uint64_t>(key_room_, chunk.source->length)), '\0');
-      if (status s = file_read_at(chunk.source->file, 0, {reinterpret_cast<std::uint8_t*>(key.data()), key.size()}); !s.is_ok())
-        return s;
-    }
-    const std::size_t equals = key.find('=');
-    if (equals == std::string::npos) return status::ok();
-    key.resize(equals);
-    has_key = true;
-    return status::ok();
-  }
-
   status build_keys() {
-    keys_.clear();
-    std::string key;
-    const status built = for_each_live([&](chunk_slot slot, const chunk_view& chunk) {
-      bool has_key = false;
-      if (status s = key_of(chunk, key, has_key); !s.is_ok() || !has_key) return s;
-      keys_[key].push_back(slot);
-      return status::ok();
-    });
-    keys_built_ = built.is_ok();
-    return built;
+    return keys_.build([this](auto&& visit) { return for_each_live(visit); });
   }
 
   status unset_indexed(const std::string& key) {
-    if (!keys_built_)
+    if (!keys_.built())
       if (status s = build_keys(); !s.is_ok()) return s;
-    const auto found = keys_.find(key);
-    if (found == keys_.end()) return status::ok();
-    for (const chunk_slot slot : found->second) remove(slot);
-    keys_.erase(found);
+    for (const chunk_slot slot : keys_.slots(key)) remove(slot);
+    keys_.erase(key);
     return status::ok();
   }
 
@@ -239,10 +182,10 @@ class edit_plan {
     const std::string prefix = key + "=";
     payloads_.push_back({{}, prefix + value, true});
     const std::size_t text = payloads_.size() - 1;
-    if (indexable(key)) {
-      if (!keys_built_)
+    if (key_index::indexable(key)) {
+      if (!keys_.built())
         if (status s = build_keys(); !s.is_ok()) return s;
-      std::vector<chunk_slot>& slots = keys_[key];
+      std::vector<chunk_slot>& slots = keys_.slots(key);
       bool found = false;
       for (const chunk_slot slot : slots) {
         if (!live(slot)) continue;
@@ -255,10 +198,10 @@ class edit_plan {
         return status::ok();
       }
       slots.clear();
-      keys_built_ = false;  // append() would add the slot a second time
+      keys_.forget();  // append() would add the slot a second time
       if (status s = append(attr_type, text); !s.is_ok()) return s;
-      slots.push_back({true, static_cast<std::int64_t>(appended_.size() - 1)});
-      keys_built_ = true;
+      keys_.slots(key).push_back({true, static_cast<std::int64_t>(appended_.size() - 1)});
+      keys_.take_as_built();
       return status::ok();
     }
     bool found = false;
@@ -276,9 +219,9 @@ class edit_plan {
 
   status check_index(std::uint64_t index) const {
     if (index >= static_cast<std::uint64_t>(count_))
-      return status::failure(format_line("no chunk %llu", static_cast<unsigned long long>(index)));
+      return status::failure(error_code::no_chunk, format_line("no chunk %llu", static_cast<unsigned long long>(index)));
     if (fate_[index] < 0)
-      return status::failure(format_line("chunk %llu was already removed", static_cast<unsigned long long>(index)));
+      return status::failure(error_code::no_chunk, format_line("chunk %llu was already removed", static_cast<unsigned long long>(index)));
     return status::ok();
   }
 
@@ -379,9 +322,7 @@ class edit_plan {
 
   level_image& image_;
   const std::int64_t count_;
-  const std::size_t key_room_;
-  std::unordered_map<std::string, std::vector<chunk_slot>> keys_;
-  bool keys_built_ = false;
+  key_index keys_;
   std::int32_t* fate_;
   std::vector<payload> payloads_;
   std::vector<appended_chunk> appended_;

@@ -5,11 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "level/level_image.h"
-#include "level/level_report.h"
+#include "level_image.h"
+#include "level_report.h"
 #include "support/status.h"
 
-// The operations of mapgraft-edit, applied in order to a level image as read.
+// The edit operations, applied in order to a level image: mapgraft-edit's,
+// and one at a time the changes of the C functions (src/lib/map_change.cc).
 //
 // Indexes name chunks as the map was read, before any operation: the numbers
 // mapgraft-inspect prints. A chunk changed in place (set, replace) keeps its
@@ -45,9 +46,9 @@ struct edit_summary {
   std::int64_t chunks = 0;  // in the result
 };
 
-// Applies `operations` in order to `image`. On failure (an index that does
-// not exist or no longer does, a chunk too large for a map file) the image is
-// left as it was and the reason is returned, e.g. "no chunk 7".
+// Applies `operations` in order to `image`. On failure (no_chunk: an index
+// that does not exist or no longer does, e.g. "no chunk 7"; too_large: a
+// chunk too large for a map file; bad_tileset) the image is left as it was.
 //
 // With `fates`, it also says what became of each chunk read: kept as it was
 // (0), removed (-1), or given new data (1). The chunks kept or given new data

@@ -1,12 +1,7 @@
 #include "level/level_save.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 #include "level/level_compare.h"
 #include "level/level_writer.h"
@@ -61,31 +56,20 @@ class written_check final : public comparing_sink {
   block ours_;
 };
 
-bool names_a_file_that_exists(int error) {
-#ifdef _WIN32
-  return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
-#else
-  return error == EEXIST;
-#endif
-}
-
-status failed(save_outcome& outcome, save_outcome::failure why, status s) {
-  outcome.failed = names_a_file_that_exists(s.system_error()) ? save_outcome::failure::exists : why;
-  return s;
-}
+// A failed check of the bytes written says why, or nothing when they differ.
+status unverified(const status& s) { return status::failure(error_code::verify, s.why(), s.system_error()); }
 
 }  // namespace
 
 status level_save(const level_image& image, const save_plan& plan, report_sink& report, save_outcome& outcome) {
-  using failure = save_outcome::failure;
   outcome = save_outcome{};
   if (plan.check_only)
     if (status s = plan.create ? replacement_file::probe_new(plan.path) : replacement_file::probe(plan.path); !s.is_ok())
-      return failed(outcome, failure::system, s);
+      return s;
   // The sizes are refused before anything is opened for writing.
   counting_sink count;
   null_report quiet;
-  if (status s = level_write_to(image, count, quiet); !s.is_ok()) return failed(outcome, failure::too_large, s);
+  if (status s = level_write_to(image, count, quiet); !s.is_ok()) return s;
   outcome.length = count.total;
   if (plan.check_only) {
     // The writer's lines, as a write would print them.
@@ -95,7 +79,7 @@ status level_save(const level_image& image, const save_plan& plan, report_sink& 
     // What the real run would meet once it writes: the room in the folder,
     // the file size limit, the sticky-folder rule.
     if (status room = replacement_file::probe_room(plan.path, outcome.length, !plan.create); !room.is_ok())
-      return failed(outcome, failure::system, room);
+      return room;
     return status::ok();
   }
 
@@ -104,27 +88,26 @@ status level_save(const level_image& image, const save_plan& plan, report_sink& 
   edit_target opened;
   const edit_target* target = plan.target;
   if (!plan.create && target == nullptr) {
-    if (status s = opened.open_unlocked(plan.path); !s.is_ok()) return failed(outcome, failure::system, s);
-    opened.release_bytes();
+    if (status s = opened.open_unlocked(plan.path); !s.is_ok()) return s;
     target = &opened;
   }
   replacement_file file;
   if (plan.watch_temp) file.watch_temp(plan.watch_temp);
   if (status s = plan.create ? file.begin_new(plan.path, plan.like) : file.begin(*target); !s.is_ok())
-    return failed(outcome, failure::system, s);
+    return s;
   const status written = level_write_to(image, file, report);
   // The writer's lines are out before the target is replaced.
   report.flush();
-  if (!written.is_ok()) return failed(outcome, failure::system, written);
+  if (!written.is_ok()) return written;
 
   std::uint64_t length = 0;
-  if (status s = file.written_length(length); !s.is_ok()) return failed(outcome, failure::verify, s);
+  if (status s = file.written_length(length); !s.is_ok()) return unverified(s);
   written_check check(file, length);
   const status compared = level_write_to(image, check, quiet);
-  if (!compared.is_ok() && !check.differs()) return failed(outcome, failure::verify, compared);
-  if (!check.same()) return failed(outcome, failure::verify, status::failure(""));
+  if (!compared.is_ok() && !check.differs()) return unverified(compared);
+  if (!check.same()) return status::failure(error_code::verify, "");
 
-  if (status s = file.commit(); !s.is_ok()) return failed(outcome, failure::system, s);
+  if (status s = file.commit(); !s.is_ok()) return s;
   outcome.length = length;
   outcome.warnings = file.warnings();
   return status::ok();

@@ -31,11 +31,11 @@ struct save_plan {
   std::function<void(const std::string& path, bool created)> watch_temp;
 };
 
-// A failed verification says why, or nothing when the bytes differ.
 struct save_outcome {
-  enum class failure { none, too_large, exists, verify, system } failed = failure::none;
   std::uint64_t length = 0;           // the bytes written, or that would be
   std::vector<std::string> warnings;  // what the new file could not keep, one line each
 };
 
+// A failure's code says what failed: too_large, exists (creating), verify
+// (the reason, or nothing when the bytes differ), io or temp_folder.
 status level_save(const level_image& image, const save_plan& plan, report_sink& report, save_outcome& outcome);

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "level/level_summary.h"
+#include "level/tileset_file.h"
 #include "support/byte_order.h"
 #include "support/memory.h"
 
@@ -20,17 +21,17 @@ struct layout {
 
 status plan_layout(const level_image& image, layout& out) {
   out.bitmap = tileset_padded_length(image.tileset);
-  if (out.bitmap > max_metadata_offset) return status::failure(tileset_too_large_text(out.bitmap));
-  if (out.bitmap > image.tileset_size || out.bitmap < bmp_header_size) return status::failure("the tileset bitmap is damaged");
+  if (out.bitmap > max_metadata_offset) return status::failure(error_code::too_large, tileset_too_large_text(out.bitmap));
+  if (out.bitmap > image.tileset_size || out.bitmap < bmp_header_size) return status::failure(error_code::too_large, "the tileset bitmap is damaged");
   out.metadata = elvl_header_size;
   chunk_list_for_each(image.chunks, [&](const chunk_record* record) { out.metadata += chunk_record_size(record); });
   out.chunks = image.chunks.count;
   const std::int64_t header_size = out.bitmap + out.metadata;
   if (header_size > max_file_size)
-    return status::failure(format_line("the bitmap and metadata block would take %lld bytes, more than %lld",
+    return status::failure(error_code::too_large, format_line("the bitmap and metadata block would take %lld bytes, more than %lld",
                                        static_cast<long long>(header_size), static_cast<long long>(max_file_size)));
   if (header_size + image.map_length > max_file_size)
-    return status::failure(format_line("the map file would take %lld bytes, more than %lld",
+    return status::failure(error_code::too_large, format_line("the map file would take %lld bytes, more than %lld",
                                        static_cast<long long>(header_size + image.map_length),
                                        static_cast<long long>(max_file_size)));
   return status::ok();
@@ -125,11 +126,6 @@ status write_planned(const level_image& image, const layout& plan, byte_sink& si
 }
 
 }  // namespace
-
-std::string tileset_too_large_text(std::int64_t padded_length) {
-  return format_line("the tileset bitmap takes %lld bytes, more than the %d that the metadata offset can hold",
-                     static_cast<long long>(padded_length), max_metadata_offset);
-}
 
 status level_write_to(const level_image& image, byte_sink& out, report_sink& report) {
   layout plan;

@@ -1,42 +1,52 @@
-#include <mapgraft.h>
+#include <iterator>
+
+#include "lib/map_handle.h"
+#include "support/error_list.h"
 
 namespace {
 
-constexpr const char* texts[] = {
-    "success",
-    "out of memory",
-    "invalid argument",
-    "not a tarvex map file",
-    "damaged map",
-    "no such chunk",
-    "no such attribute",
-    "no tileset of its own",
-    "not a bitmap that can be a tileset",
-    "past the limits of the map format",
-    "input/output error",
-    "the write callback failed",
-    "the file changed since it was read",
-    "verification failed",
-    "the file exists",
-};
+#define MG_ERROR_CODE(name, code, text) code,
+#define MG_ERROR_NAME(name, code, text) #code,
+#define MG_ERROR_TEXT(name, code, text) text,
+constexpr int codes[] = {MAPGRAFT_PUBLIC_ERRORS(MG_ERROR_CODE)};
+constexpr const char* names[] = {MAPGRAFT_PUBLIC_ERRORS(MG_ERROR_NAME)};
+constexpr const char* texts[] = {MAPGRAFT_PUBLIC_ERRORS(MG_ERROR_TEXT)};
+// By error_code: the public code each one is.
+constexpr int public_codes[] = {MAPGRAFT_PUBLIC_ERRORS(MG_ERROR_CODE) MAPGRAFT_PROGRAM_ERRORS(MG_ERROR_CODE)};
 
-constexpr const char* names[] = {
-    "MG_OK",          "MG_ERR_NOMEM",    "MG_ERR_ARGUMENT",    "MG_ERR_NOT_A_MAP", "MG_ERR_DAMAGED",
-    "MG_ERR_NO_CHUNK", "MG_ERR_NO_ATTR", "MG_ERR_NO_TILESET", "MG_ERR_BAD_TILESET", "MG_ERR_TOO_LARGE",
-    "MG_ERR_IO",      "MG_ERR_CALLBACK", "MG_ERR_CHANGED",     "MG_ERR_VERIFY",    "MG_ERR_EXISTS",
-};
-static_assert(sizeof names == sizeof texts);
+constexpr bool in_order() {
+  for (std::size_t i = 0; i < std::size(codes); ++i)
+    if (codes[i] != static_cast<int>(i)) return false;
+  return true;
+}
+static_assert(in_order(), "support/error_list.h: the public codes are not those of mg_error, in order");
+
+// An enumerator of mg_error missing from the list fails the build here.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic error "-Wswitch"
+#define MG_ERROR_CASE(name, code, text) \
+  case code:                            \
+    return true;
+constexpr bool listed(mg_error error) {
+  switch (error) { MAPGRAFT_PUBLIC_ERRORS(MG_ERROR_CASE) }
+  return false;
+}
+#pragma GCC diagnostic pop
+static_assert(listed(MG_OK));
+
+constexpr bool known(int error) { return error >= 0 && error < static_cast<int>(std::size(codes)); }
 
 }  // namespace
 
-extern "C" const char* mg_error_name(int error) {
-  if (error < 0 || error >= static_cast<int>(sizeof names / sizeof *names)) return "MG_ERR_UNKNOWN";
-  return names[error];
+int result_of(const status& s) {
+  const int code = public_codes[static_cast<int>(s.code())];
+  // The reason stays where the caller looks for it once the function returns.
+  if (code == MG_ERR_IO && s.system_error() != 0) return system_failure(s.system_error());
+  return code;
 }
 
-extern "C" const char* mg_strerror(int error) {
-  if (error < 0 || error >= static_cast<int>(sizeof texts / sizeof *texts)) return "unknown error";
-  return texts[error];
-}
+extern "C" const char* mg_error_name(int error) { return known(error) ? names[error] : "MG_ERR_UNKNOWN"; }
+
+extern "C" const char* mg_strerror(int error) { return known(error) ? texts[error] : "unknown error"; }
 
 extern "C" const char* mg_version(void) { return MG_VERSION_STRING; }

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "support/status.h"
+
 // A file as read: its bytes, and what tells whether it has changed since.
 // POSIX: device, inode, size, modification and change times; Windows: the
 // volume, the file index, the size, and FILE_BASIC_INFO's write and change
@@ -22,11 +24,10 @@ struct file_origin {
   }
 };
 
-// Reads the whole file at `path` into `bytes` and notes its identity. On
-// failure returns MG_ERR_IO with the reason left in errno (GetLastError() on
-// Windows), or MG_ERR_TOO_LARGE for a file of 2 GiB or more, as for the
-// bytes of mg_map_read.
-int file_origin_read(const char* path, std::vector<std::uint8_t>& bytes, file_origin& origin);
+// Reads the whole file at `path` into `bytes` and notes its identity. A
+// failure is io with the system's error, or too_large for a file of 2 GiB or
+// more, as for the bytes of mg_map_read.
+status file_origin_read(const char* path, std::vector<std::uint8_t>& bytes, file_origin& origin);
 
-// The identity `path` names now; MG_ERR_IO when it has none.
-int file_origin_now(const char* path, file_origin& origin);
+// The identity `path` names now; false when it has none.
+bool file_origin_now(const char* path, file_origin& origin);

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <limits>
 
-#include "mapgraft.h"
+#include "support/replacement_file.h"
 
 namespace {
 
@@ -25,18 +25,18 @@ file_origin origin_of(const char* path, const struct stat& info) {
 
 }  // namespace
 
-int file_origin_read(const char* path, std::vector<std::uint8_t>& bytes, file_origin& origin) {
+status file_origin_read(const char* path, std::vector<std::uint8_t>& bytes, file_origin& origin) {
   const int fd = open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return MG_ERR_IO;
+  if (fd < 0) return status::failure(system_error_text(errno), errno);
   struct stat info {};
-  int result = MG_OK;
+  status result = status::ok();
   if (fstat(fd, &info) != 0) {
-    result = MG_ERR_IO;
+    result = status::failure(system_error_text(errno), errno);
   } else if (!S_ISREG(info.st_mode)) {
-    errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
-    result = MG_ERR_IO;
+    const int error = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+    result = status::failure(system_error_text(error), error);
   } else if (info.st_size > std::numeric_limits<std::int32_t>::max()) {
-    result = MG_ERR_TOO_LARGE;
+    result = status::failure(error_code::too_large, "the file takes 2 GiB or more");
   } else {
     bytes.resize(static_cast<std::size_t>(info.st_size));
     std::size_t done = 0;
@@ -44,7 +44,7 @@ int file_origin_read(const char* path, std::vector<std::uint8_t>& bytes, file_or
       const ssize_t got = read(fd, bytes.data() + done, bytes.size() - done);
       if (got < 0 && errno == EINTR) continue;
       if (got < 0) {
-        result = MG_ERR_IO;
+        result = status::failure(system_error_text(errno), errno);
         break;
       }
       if (got == 0) break;
@@ -54,15 +54,13 @@ int file_origin_read(const char* path, std::vector<std::uint8_t>& bytes, file_or
     bytes.resize(done);
     origin = origin_of(path, info);
   }
-  const int error = errno;
   close(fd);
-  errno = error;
   return result;
 }
 
-int file_origin_now(const char* path, file_origin& origin) {
+bool file_origin_now(const char* path, file_origin& origin) {
   struct stat info {};
-  if (stat(path, &info) != 0) return MG_ERR_IO;
+  if (stat(path, &info) != 0) return false;
   origin = origin_of(path, info);
-  return MG_OK;
+  return true;
 }

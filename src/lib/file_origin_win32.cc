@@ -4,7 +4,7 @@
 
 #include <limits>
 
-#include "mapgraft.h"
+#include "support/windows_error.h"
 #include "support/windows_path.h"
 
 namespace {
@@ -30,48 +30,48 @@ bool origin_of(HANDLE file, const char* path, file_origin& origin) {
   return true;
 }
 
-// Closes the handle without losing the reason a call before failed.
-void close_keeping_error(HANDLE file) {
+status last_failure() {
   const DWORD error = GetLastError();
+  return status::failure(windows_error_text(error), static_cast<int>(error));
+}
+
+// Closes the handle, keeping the reason a call before failed.
+status close_failing(HANDLE file) {
+  const status failed = last_failure();
   CloseHandle(file);
-  SetLastError(error);
+  return failed;
 }
 
 }  // namespace
 
-int file_origin_read(const char* path, std::vector<std::uint8_t>& bytes, file_origin& origin) {
+status file_origin_read(const char* path, std::vector<std::uint8_t>& bytes, file_origin& origin) {
   const HANDLE file = open_shared(path, GENERIC_READ);
-  if (file == INVALID_HANDLE_VALUE) return MG_ERR_IO;
+  if (file == INVALID_HANDLE_VALUE) return last_failure();
   file_origin found;
-  if (!origin_of(file, path, found)) {
-    close_keeping_error(file);
-    return MG_ERR_IO;
-  }
+  if (!origin_of(file, path, found)) return close_failing(file);
   if (found.size > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
     CloseHandle(file);
-    return MG_ERR_TOO_LARGE;
+    return status::failure(error_code::too_large, "the file takes 2 GiB or more");
   }
   bytes.resize(static_cast<std::size_t>(found.size));
   std::size_t done = 0;
   while (done < bytes.size()) {
     DWORD got = 0;
-    if (!ReadFile(file, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &got, nullptr)) {
-      close_keeping_error(file);
-      return MG_ERR_IO;
-    }
+    if (!ReadFile(file, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &got, nullptr))
+      return close_failing(file);
     if (got == 0) break;
     done += got;
   }
   bytes.resize(done);
   CloseHandle(file);
   origin = found;
-  return MG_OK;
+  return status::ok();
 }
 
-int file_origin_now(const char* path, file_origin& origin) {
+bool file_origin_now(const char* path, file_origin& origin) {
   const HANDLE file = open_shared(path, FILE_READ_ATTRIBUTES);
-  if (file == INVALID_HANDLE_VALUE) return MG_ERR_IO;
+  if (file == INVALID_HANDLE_VALUE) return false;
   const bool known = origin_of(file, path, origin);
-  close_keeping_error(file);
-  return known ? MG_OK : MG_ERR_IO;
+  CloseHandle(file);
+  return known;
 }

@@ -2,10 +2,8 @@
 #include <span>
 #include <string>
 
-#include "level/level_edit.h"
-#include "level/tileset_file.h"
+#include "lib/change_checks.h"
 #include "lib/map_handle.h"
-#include "support/byte_order.h"
 #include "support/format_line.h"
 
 namespace {
@@ -14,16 +12,10 @@ std::span<const std::uint8_t> bytes_of(const void* data, size_t size) {
   return {static_cast<const std::uint8_t*>(data), size};
 }
 
-bool key_refused(const char* key) { return key == nullptr || key[0] == '\0' || std::strchr(key, '=') != nullptr; }
-
 // The text goes where mg_map_errmsg finds it; the result is the code.
 int refused(mg_map* map, int code, const std::string& text) {
   map->errmsg = text;
   return code;
-}
-
-int key_refusal(mg_map* map, const char* key) {
-  return key == nullptr ? MG_ERR_ARGUMENT : refused(map, MG_ERR_ARGUMENT, format_line("key '%s' is empty or holds '='", key));
 }
 
 int no_chunk(mg_map* map, size_t index) {
@@ -32,18 +24,21 @@ int no_chunk(mg_map* map, size_t index) {
 
 int too_large(mg_map* map) { return refused(map, MG_ERR_TOO_LARGE, "the chunk would not fit a map file"); }
 
-// Applies one operation. Everything that can be refused has been checked by
-// then, and the room the answers to the queries need afterwards is taken
-// first: a change either happens whole, or fails before it touches the map.
+// A key refused, or MG_OK.
+int key_refusal(mg_map* map, const char* key) {
+  if (key == nullptr) return MG_ERR_ARGUMENT;
+  const status s = attribute_key_check(key);
+  return s.is_ok() ? MG_OK : refused(map, result_of(s), s.why());
+}
+
+// Applies one operation, whose every refusal has been checked by then but
+// for the sizes.
 int apply(mg_map* map, const edit_operation& op, std::size_t tileset_room = 0) {
   return guarded([&]() -> int {
-    map->records.reserve(map->records.size() + 1);
-    map->tileset.reserve(tileset_room);
     map->errmsg.clear();
     edit_summary summary;
-    if (status s = level_apply_edits(map->image, {&op, 1}, summary); !s.is_ok()) return refused(map, MG_ERR_TOO_LARGE, s.why());
-    if (summary.tileset_replaced) map->tileset_replaced = true;
-    map->refresh();
+    if (status s = map->file.apply({&op, 1}, summary, nullptr, tileset_room); !s.is_ok())
+      return refused(map, result_of(s), s.why());
     return MG_OK;
   });
 }
@@ -69,7 +64,7 @@ int mg_map_add_chunk(mg_map* map, const char type[4], const void* data, size_t s
 
 int mg_map_remove_chunk(mg_map* map, size_t index) {
   if (map == nullptr) return MG_ERR_ARGUMENT;
-  if (index >= map->records.size()) return no_chunk(map, index);
+  if (index >= map->file.chunks().size()) return no_chunk(map, index);
   return guarded([&]() -> int {
     edit_operation op = operation(edit_operation::kind::remove);
     op.indexes.push_back(index);
@@ -79,7 +74,7 @@ int mg_map_remove_chunk(mg_map* map, size_t index) {
 
 int mg_map_replace_chunk(mg_map* map, size_t index, const void* data, size_t size) {
   if (map == nullptr || (data == nullptr && size != 0)) return MG_ERR_ARGUMENT;
-  if (index >= map->records.size()) return no_chunk(map, index);
+  if (index >= map->file.chunks().size()) return no_chunk(map, index);
   if (size > max_chunk_length) return too_large(map);
   return guarded([&]() -> int {
     edit_operation op = operation(edit_operation::kind::replace);
@@ -91,9 +86,9 @@ int mg_map_replace_chunk(mg_map* map, size_t index, const void* data, size_t siz
 
 int mg_map_set_attr(mg_map* map, const char* key, const char* value) {
   if (map == nullptr || value == nullptr) return MG_ERR_ARGUMENT;
-  if (key_refused(key)) return key_refusal(map, key);
-  if (std::strlen(key) + 1 + std::strlen(value) > max_chunk_length) return too_large(map);
   return guarded([&]() -> int {
+    if (const int refusal = key_refusal(map, key); refusal != MG_OK) return refusal;
+    if (std::strlen(key) + 1 + std::strlen(value) > max_chunk_length) return too_large(map);
     edit_operation op = operation(edit_operation::kind::set);
     op.key = key;
     op.value = value;
@@ -103,8 +98,8 @@ int mg_map_set_attr(mg_map* map, const char* key, const char* value) {
 
 int mg_map_unset_attr(mg_map* map, const char* key) {
   if (map == nullptr) return MG_ERR_ARGUMENT;
-  if (key_refused(key)) return key_refusal(map, key);
   return guarded([&]() -> int {
+    if (const int refusal = key_refusal(map, key); refusal != MG_OK) return refusal;
     edit_operation op = operation(edit_operation::kind::unset);
     op.key = key;
     return apply(map, op);
@@ -116,15 +111,7 @@ int mg_map_set_tileset(mg_map* map, const void* bitmap, size_t size) {
   const std::span<const std::uint8_t> file = bytes_of(bitmap, size);
   return guarded([&]() -> int {
     std::uint32_t length = 0;
-    if (status s = tileset_file_check(file, length); !s.is_ok()) {
-      map->errmsg = s.why();
-      // A bitmap in every other respect, only too large for the offset.
-      const bool bitmap_otherwise = size >= static_cast<size_t>(bmp_header_size) && file[0] == 'B' &&
-                                    file[1] == 'M' && read_u32le(file.data() + 2) <= size &&
-                                    read_u16le(file.data() + 6) == 0;
-      return bitmap_otherwise && round4(read_u32le(file.data() + 2)) > max_metadata_offset ? MG_ERR_TOO_LARGE
-                                                                                          : MG_ERR_BAD_TILESET;
-    }
+    if (status s = tileset_check(file, length); !s.is_ok()) return refused(map, result_of(s), s.why());
     edit_operation op = operation(edit_operation::kind::tileset);
     op.data = file;
     return apply(map, op, length);

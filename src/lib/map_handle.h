@@ -1,45 +1,36 @@
 #pragma once
 
-#include <cstdint>
-#include <mutex>
 #include <new>
+#include <stdexcept>
 #include <string>
-#include <vector>
+#include <system_error>
 
-#include "level/level_image.h"
-#include "lib/file_origin.h"
+#include "lib/map_file.h"
 #include "mapgraft.h"
 #include "support/memory.h"
 
-// What a handle holds beyond the level image: the answers to the queries
-// that point into the map, kept up to date after every change so that the
-// const functions only read.
+// A C caller's map: the library's map, and why its last change failed.
 struct mg_map {
-  level_image image;
-  level_shape shape_as_read = level_shape::plain;
-  bool damaged = false;
-  std::string damage;
-  std::string unlike_a_map;  // why the bytes read do not look like a map, or empty
-  std::string errmsg;        // why the last change failed, or empty
-  bool tileset_replaced = false;
-  std::vector<const chunk_record*> records;   // by current index
-  std::vector<std::uint8_t> tileset;          // the map's own bitmap as a file of its own
-  // Where it was read from or last saved to, if a file. A save, a const
-  // function, moves it, so saves of one map may run at once.
-  mutable std::mutex origin_lock;
-  mutable file_origin origin;
-
-  mg_map() = default;
-  mg_map(const mg_map&) = delete;
-  mg_map& operator=(const mg_map&) = delete;
-  ~mg_map() { level_image_release(image); }
-
-  // After reading and after each change.
-  void refresh();
+  map_file file;
+  std::string errmsg;  // why the last change failed, or empty
 };
 
-// Runs `body`, turning memory exhaustion into MG_ERR_NOMEM: the library's
-// entry points never let an exception out to C code.
+// Leaves `error` where the caller of an MG_ERR_IO looks (errno, on Windows
+// GetLastError()) and returns MG_ERR_IO.
+int system_failure(int error);
+// The same with the system's "internal error": EIO, ERROR_INTERNAL_ERROR.
+int internal_failure();
+
+// What a C caller gets of a status: MG_OK, or the public code of the
+// failure, with the system's error left for MG_ERR_IO.
+int result_of(const status& s);
+
+// Runs `body`; the library's entry points never let an exception out to C
+// code. Memory running out is MG_ERR_NOMEM, a size past the containers'
+// limits MG_ERR_TOO_LARGE, a system call that failed in the standard library
+// (a lock) MG_ERR_IO with its reason; any other exception, which the library
+// never throws on purpose, is MG_ERR_IO with EIO (Windows:
+// ERROR_INTERNAL_ERROR), so that it is never taken for a lack of memory.
 template <typename Body>
 int guarded(Body&& body) noexcept {
   try {
@@ -48,7 +39,11 @@ int guarded(Body&& body) noexcept {
     return MG_ERR_NOMEM;
   } catch (const std::bad_alloc&) {
     return MG_ERR_NOMEM;
+  } catch (const std::length_error&) {
+    return MG_ERR_TOO_LARGE;
+  } catch (const std::system_error& failed) {
+    return system_failure(failed.code().value());
   } catch (...) {
-    return MG_ERR_NOMEM;
+    return internal_failure();
   }
 }

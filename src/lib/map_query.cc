@@ -4,7 +4,7 @@
 
 int mg_map_shape(const mg_map* map) {
   if (map == nullptr) return MG_SHAPE_PLAIN;
-  switch (map->shape_as_read) {
+  switch (map->file.shape_as_read()) {
     case level_shape::plain: return MG_SHAPE_PLAIN;
     case level_shape::tileset: return MG_SHAPE_TILESET;
     case level_shape::extended: return MG_SHAPE_EXTENDED;
@@ -12,22 +12,18 @@ int mg_map_shape(const mg_map* map) {
   return MG_SHAPE_PLAIN;
 }
 
-const char* mg_map_damage(const mg_map* map) {
-  return map != nullptr && map->damaged ? map->damage.c_str() : nullptr;
-}
+const char* mg_map_damage(const mg_map* map) { return map != nullptr ? map->file.damage() : nullptr; }
 
-const char* mg_map_unlike_a_map(const mg_map* map) {
-  return map != nullptr && !map->unlike_a_map.empty() ? map->unlike_a_map.c_str() : nullptr;
-}
+const char* mg_map_unlike_a_map(const mg_map* map) { return map != nullptr ? map->file.unlike_a_map() : nullptr; }
 
 const char* mg_map_errmsg(const mg_map* map) { return map == nullptr ? "" : map->errmsg.c_str(); }
 
-size_t mg_map_chunk_count(const mg_map* map) { return map == nullptr ? 0 : map->records.size(); }
+size_t mg_map_chunk_count(const mg_map* map) { return map == nullptr ? 0 : map->file.chunks().size(); }
 
 int mg_map_chunk(const mg_map* map, size_t index, mg_chunk* chunk) {
   if (map == nullptr || chunk == nullptr) return MG_ERR_ARGUMENT;
-  if (index >= map->records.size()) return MG_ERR_NO_CHUNK;
-  const chunk_record* record = map->records[index];
+  if (index >= map->file.chunks().size()) return MG_ERR_NO_CHUNK;
+  const chunk_record* record = map->file.chunks()[index];
   std::memcpy(chunk->type, chunk_record_type(record), 4);
   chunk->data = chunk_record_bytes(record) + chunk_header_size;
   chunk->size = chunk_record_length(record);
@@ -36,23 +32,23 @@ int mg_map_chunk(const mg_map* map, size_t index, mg_chunk* chunk) {
 
 int mg_map_tileset(const mg_map* map, const unsigned char** data, size_t* size) {
   if (map == nullptr || data == nullptr || size == nullptr) return MG_ERR_ARGUMENT;
-  if (map->tileset.empty()) return MG_ERR_NO_TILESET;
-  *data = map->tileset.data();
-  *size = map->tileset.size();
+  if (map->file.tileset().empty()) return MG_ERR_NO_TILESET;
+  *data = map->file.tileset().data();
+  *size = map->file.tileset().size();
   return MG_OK;
 }
 
 int mg_map_tiles(const mg_map* map, const unsigned char** data, size_t* size) {
   if (map == nullptr || data == nullptr || size == nullptr) return MG_ERR_ARGUMENT;
-  *data = map->image.map_data;
-  *size = static_cast<size_t>(map->image.map_length);
+  *data = map->file.image().map_data;
+  *size = static_cast<size_t>(map->file.image().map_length);
   return MG_OK;
 }
 
 int mg_map_get_attr(const mg_map* map, const char* key, const unsigned char** value, size_t* size) {
   if (map == nullptr || key == nullptr || value == nullptr || size == nullptr) return MG_ERR_ARGUMENT;
   const std::size_t key_length = std::strlen(key);
-  for (const chunk_record* record : map->records) {
+  for (const chunk_record* record : map->file.chunks()) {
     const std::uint32_t length = chunk_record_length(record);
     const std::uint8_t* data = chunk_record_bytes(record) + chunk_header_size;
     if (std::memcmp(chunk_record_type(record), "ATTR", 4) != 0 || length < key_length + 1) continue;

@@ -1,4 +1,3 @@
-#include "level/level_writer.h"
 #include "lib/map_handle.h"
 #include "support/byte_sink.h"
 
@@ -11,7 +10,7 @@ class callback_sink final : public byte_sink {
   status write(std::span<const std::uint8_t> bytes) override {
     if (write_(context_, bytes.data(), bytes.size()) == 0) return status::ok();
     refused = true;
-    return status::failure("the write callback failed");
+    return status::failure(error_code::callback, "the write callback failed");
   }
   bool refused = false;
 
@@ -28,7 +27,7 @@ int mg_map_written_size(const mg_map* map, uint64_t* size) {
     counting_sink count;
     null_report quiet;
     // Only the sizes can be refused.
-    if (!level_write_to(map->image, count, quiet).is_ok()) return MG_ERR_TOO_LARGE;
+    if (!map->file.write_to(count, quiet).is_ok()) return MG_ERR_TOO_LARGE;
     *size = count.total;
     return MG_OK;
   });
@@ -39,7 +38,7 @@ int mg_map_write(const mg_map* map, mg_write_fn* write, void* context) {
   return guarded([&]() -> int {
     callback_sink out(write, context);
     null_report quiet;
-    if (level_write_to(map->image, out, quiet).is_ok()) return MG_OK;
+    if (map->file.write_to(out, quiet).is_ok()) return MG_OK;
     return out.refused ? MG_ERR_CALLBACK : MG_ERR_TOO_LARGE;
   });
 }

@@ -51,18 +51,18 @@ status edit_lock::take(const char* path) {
     const HANDLE mutex = CreateMutexW(nullptr, FALSE, mutex_name(locked).c_str());
     if (mutex == nullptr) {
       const DWORD error = GetLastError();
-      if (error == ERROR_ACCESS_DENIED) return status::failure(edit_in_progress_text, failure_code::edit_in_progress);
+      if (error == ERROR_ACCESS_DENIED) return status::failure(error_code::edit_in_progress, edit_in_progress_text);
       return status::failure(windows_error_text(error), static_cast<int>(error));
     }
     const DWORD wait = WaitForSingleObject(mutex, 0);
     if (wait == WAIT_TIMEOUT) {
       CloseHandle(mutex);
-      return status::failure(edit_in_progress_text, failure_code::edit_in_progress);
+      return status::failure(error_code::edit_in_progress, edit_in_progress_text);
     }
     if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED) {
       const DWORD error = GetLastError();
       CloseHandle(mutex);
-      return status::failure(windows_error_text(error));
+      return status::failure(error_code::io, windows_error_text(error));
     }
     file_identity now;
     if (file_identity_of(path, now) && now == locked) {
@@ -72,5 +72,5 @@ status edit_lock::take(const char* path) {
     ReleaseMutex(mutex);
     CloseHandle(mutex);
   }
-  return status::failure(edit_in_progress_text, failure_code::edit_in_progress);
+  return status::failure(error_code::edit_in_progress, edit_in_progress_text);
 }

@@ -46,7 +46,9 @@ class edit_target {
   // (exclusive), and a file whose size changes while it is read. Prints
   // nothing.
   status open(const char* path, const std::function<void()>& on_wait = {});
-  // The same without any lock, for a library whose program does the locking.
+  // The same without any lock and without reading the bytes, which stay
+  // empty: the facts of a file a library replaces, whose program does the
+  // locking.
   status open_unlocked(const char* path) { return open(path, {}, false); }
 
   std::span<const std::uint8_t> bytes() const { return {bytes_, length_}; }

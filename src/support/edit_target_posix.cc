@@ -92,7 +92,7 @@ status edit_target::open(const char* path, const std::function<void()>& on_wait,
   // open ends.
   constexpr int most_turns = 64;
   for (int turn = 0;; ++turn) {
-    if (turn == most_turns) return status::failure(replaced_too_often_text);
+    if (turn == most_turns) return status::failure(error_code::io, replaced_too_often_text);
     // Non-blocking, so that opening a FIFO does not wait for a writer.
     const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return failure(errno);
@@ -105,7 +105,7 @@ status edit_target::open(const char* path, const std::function<void()>& on_wait,
     }
     if (!S_ISREG(info.st_mode)) {
       release();
-      return status::failure(not_regular_text);
+      return status::failure(error_code::io, not_regular_text);
     }
     if (first) first_seen = info;
     first = false;
@@ -128,7 +128,8 @@ status edit_target::open(const char* path, const std::function<void()>& on_wait,
   struct stat info {};
   const int fd = static_cast<int>(handle_);
   status s = fstat(fd, &info) == 0 ? input_length(fd, length_) : failure(errno);
-  if (s.is_ok()) {
+  if (!locked) length_ = 0;
+  if (s.is_ok() && locked) {
     bytes_ = static_cast<std::uint8_t*>(mem_alloc_zeroed(static_cast<std::int32_t>(length_)));
     s = input_read(fd, bytes_, length_);
   }

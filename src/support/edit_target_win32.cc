@@ -42,6 +42,7 @@ status edit_target::open(const char* path, const std::function<void()>&, bool lo
       return status::failure(windows_error_text(error), static_cast<int>(error));
     file_path_ = path;
   }
+  if (!locked) return status::ok();
   // Read, not mapped and copied, so that the map is never in memory twice.
   length_ = static_cast<std::uint32_t>(file.length);
   bytes_ = static_cast<std::uint8_t*>(mem_alloc_zeroed(static_cast<std::int32_t>(length_)));

@@ -16,7 +16,7 @@ status file_read_at(std::intptr_t file, std::uint64_t offset, std::span<std::uin
     } else if (got < 0 && errno == EINTR) {
       continue;
     } else {
-      return status::failure(got < 0 ? system_error_text(errno) : shrank_text);
+      return status::failure(error_code::io, got < 0 ? system_error_text(errno) : shrank_text);
     }
   }
   return status::ok();
@@ -24,8 +24,8 @@ status file_read_at(std::intptr_t file, std::uint64_t offset, std::span<std::uin
 
 status file_source_check_length(const file_source& source) {
   struct stat info {};
-  if (fstat(static_cast<int>(source.file), &info) != 0) return status::failure(system_error_text(errno));
+  if (fstat(static_cast<int>(source.file), &info) != 0) return status::failure(error_code::io, system_error_text(errno));
   const auto size = static_cast<std::uint64_t>(info.st_size);
-  if (size != source.length) return status::failure(size < source.length ? shrank_text : grew_text);
+  if (size != source.length) return status::failure(error_code::io, size < source.length ? shrank_text : grew_text);
   return status::ok();
 }

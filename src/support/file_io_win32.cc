@@ -17,10 +17,10 @@ status file_read_at(std::intptr_t file, std::uint64_t offset, std::span<std::uin
     DWORD got = 0;
     if (!ReadFile(handle, out.data() + done, part, &got, &where)) {
       const DWORD error = GetLastError();
-      if (error == ERROR_HANDLE_EOF) return status::failure(shrank_text);
-      return status::failure(windows_error_text(error));
+      if (error == ERROR_HANDLE_EOF) return status::failure(error_code::io, shrank_text);
+      return status::failure(error_code::io, windows_error_text(error));
     }
-    if (got == 0) return status::failure(shrank_text);
+    if (got == 0) return status::failure(error_code::io, shrank_text);
     done += got;
   }
   return status::ok();
@@ -28,8 +28,8 @@ status file_read_at(std::intptr_t file, std::uint64_t offset, std::span<std::uin
 
 status file_source_check_length(const file_source& source) {
   LARGE_INTEGER size{};
-  if (!GetFileSizeEx(reinterpret_cast<HANDLE>(source.file), &size)) return status::failure(windows_error_text(GetLastError()));
+  if (!GetFileSizeEx(reinterpret_cast<HANDLE>(source.file), &size)) return status::failure(error_code::io, windows_error_text(GetLastError()));
   const auto length = static_cast<std::uint64_t>(size.QuadPart);
-  if (length != source.length) return status::failure(length < source.length ? shrank_text : grew_text);
+  if (length != source.length) return status::failure(error_code::io, length < source.length ? shrank_text : grew_text);
   return status::ok();
 }

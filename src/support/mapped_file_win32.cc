@@ -48,17 +48,17 @@ mapped_file* mapped_file_open(const char* path, status& why) {
     size_error = GetLastError();
   }
   if (type != FILE_TYPE_DISK) {
-    why = status::failure(not_regular_text);
+    why = status::failure(error_code::io, not_regular_text);
   } else if (length == INVALID_FILE_SIZE && size_error != NO_ERROR) {
-    why = status::failure(windows_error_text(size_error));
+    why = status::failure(error_code::io, windows_error_text(size_error));
   } else if (high != 0 || length >= 0x80000000u) {
-    why = status::failure(too_large_text);
+    why = status::failure(error_code::io, too_large_text);
   } else if (length == 0) {
-    why = status::failure(empty_file_text, failure_code::empty_file);
+    why = status::failure(error_code::empty_file, empty_file_text);
   } else if ((mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr)) == nullptr) {
-    why = status::failure(windows_error_text(GetLastError()));
+    why = status::failure(error_code::io, windows_error_text(GetLastError()));
   } else if ((view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0)) == nullptr) {
-    why = status::failure(windows_error_text(GetLastError()));
+    why = status::failure(error_code::io, windows_error_text(GetLastError()));
   } else {
     record->view = static_cast<const std::uint8_t*>(view);
     record->length = length;
@@ -92,13 +92,13 @@ bool mapped_file_open_source(const char* path, file_source& source, status& why)
   }
   LARGE_INTEGER size{};
   if (GetFileType(file) != FILE_TYPE_DISK) {
-    why = status::failure(not_regular_text);
+    why = status::failure(error_code::io, not_regular_text);
   } else if (!GetFileSizeEx(file, &size)) {
-    why = status::failure(windows_error_text(GetLastError()));
+    why = status::failure(error_code::io, windows_error_text(GetLastError()));
   } else if (size.QuadPart >= 0x80000000LL) {
-    why = status::failure(too_large_text);
+    why = status::failure(error_code::io, too_large_text);
   } else if (size.QuadPart == 0) {
-    why = status::failure(empty_file_text, failure_code::empty_file);
+    why = status::failure(error_code::empty_file, empty_file_text);
   } else {
     source = {value_of(file), static_cast<std::uint64_t>(size.QuadPart)};
     return true;

@@ -96,7 +96,7 @@ std::string system_error_text(int error);
 // create a temporary file in 'nd': Permission denied": it names the folder,
 // so the programs print it as it is rather than after their "cannot write".
 inline constexpr const char* temp_folder_failure_start = "cannot create a temporary file in ";
-inline bool is_temp_folder_failure(const status& s) { return s.code() == failure_code::temp_folder; }
+inline bool is_temp_folder_failure(const status& s) { return s.code() == error_code::temp_folder; }
 // That reason for the file `file` (links resolved), named `shown` by the
 // user: the folder is named as the user would find it.
 status temp_folder_failure(const std::string& shown, const std::string& file, int error);

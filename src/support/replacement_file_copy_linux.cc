@@ -83,7 +83,7 @@ status replacement_file::copy(const file_source& source) {
         // copy from; sendfile has the last word on where the source ends.
         how = way::sendfile;
       } else if (copied == 0) {
-        result = status::failure(shrank_text);
+        result = status::failure(error_code::io, shrank_text);
       } else if (copy_refused(error)) {
         how = way::buffer;
       } else {

@@ -20,7 +20,10 @@
 
 namespace {
 
-status failure(int error) { return status::failure(system_error_text(error), error); }
+// A name that is taken is told apart: a new file never replaces one.
+status failure(int error) {
+  return status::failure(error == EEXIST ? error_code::exists : error_code::io, system_error_text(error), error);
+}
 
 
 // The umask is read where the kernel shows it: setting it to learn it would
@@ -98,8 +101,7 @@ status temp_folder_failure(const std::string& shown, const std::string& file, in
         std::strcmp(given, real) != 0)
       folder = real_folder;
   }
-  return status::failure(temp_folder_failure_start + quoted_name(folder) + ": " + system_error_text(error), error,
-                         failure_code::temp_folder);
+  return status::failure(error_code::temp_folder, temp_folder_failure_start + quoted_name(folder) + ": " + system_error_text(error), error);
 }
 
 replacement_file::~replacement_file() { discard(); }
@@ -128,7 +130,7 @@ status replacement_file::begin(const edit_target& target) {
   source_ = &target;
   shown_ = quoted_name(target.path());
   target_ = target.file_path();
-  if (!S_ISREG(target.facts().mode)) return status::failure("not a regular file");
+  if (!S_ISREG(target.facts().mode)) return status::failure(error_code::io, "not a regular file");
   // Opening without truncating proves the target may be written, which a
   // rename into a writable folder would not.
   const int probe = open(target_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);

@@ -15,7 +15,10 @@
 
 namespace {
 
-status failure(int error) { return status::failure(system_error_text(error), error); }
+// A name that is taken is told apart: a new file never replaces one.
+status failure(int error) {
+  return status::failure(error == EEXIST ? error_code::exists : error_code::io, system_error_text(error), error);
+}
 
 // The folder part of a path as given, up to its last slash, or "" for the
 // current folder.
@@ -40,7 +43,7 @@ status replacement_file::probe(const char* target) {
   if (realpath(target, resolved) == nullptr) return failure(errno);
   struct stat info {};
   if (stat(resolved, &info) != 0) return failure(errno);
-  if (!S_ISREG(info.st_mode)) return status::failure("not a regular file");
+  if (!S_ISREG(info.st_mode)) return status::failure(error_code::io, "not a regular file");
   if (faccessat(AT_FDCWD, resolved, W_OK, AT_EACCESS) != 0) return failure(errno);
   // The temporary file is made beside the target.
   if (faccessat(AT_FDCWD, folder_part(resolved).c_str(), W_OK | X_OK, AT_EACCESS) != 0)

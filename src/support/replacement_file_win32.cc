@@ -51,7 +51,11 @@ void install_cleanup_handler() {
 
 HANDLE handle_of(std::intptr_t value) { return reinterpret_cast<HANDLE>(value); }
 
-status failure(DWORD error) { return status::failure(windows_error_text(error), static_cast<int>(error)); }
+// A name that is taken is told apart: a new file never replaces one.
+status failure(DWORD error) {
+  const bool taken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+  return status::failure(taken ? error_code::exists : error_code::io, windows_error_text(error), static_cast<int>(error));
+}
 status last_failure() { return failure(GetLastError()); }
 
 std::string folder_of(const std::string& path) {
@@ -116,10 +120,10 @@ status replacement_file::begin(const edit_target& target) {
   target_ = target.file_path();
   const DWORD attributes = GetFileAttributesW(windows_path(target_).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return last_failure();
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return status::failure("not a regular file");
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return status::failure(error_code::io, "not a regular file");
   // Windows would rename over a read-only file only after the attribute is
   // cleared; the attribute is the user's way of saying no.
-  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return status::failure("the file is read-only");
+  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return status::failure(error_code::io, "the file is read-only");
 
   // Opening without truncating proves the target may be written (no other
   // program holds it, the permissions allow it), which creating a file beside
@@ -129,7 +133,7 @@ status replacement_file::begin(const edit_target& target) {
   if (probe == INVALID_HANDLE_VALUE) return last_failure();
   const DWORD type = GetFileType(probe);
   CloseHandle(probe);
-  if (type != FILE_TYPE_DISK) return status::failure("not a regular file");
+  if (type != FILE_TYPE_DISK) return status::failure(error_code::io, "not a regular file");
 
   // Hidden, system and archive go to the new file from the start.
   new_mode_ = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
@@ -298,9 +302,9 @@ status replacement_file::probe(const char* target) {
   const std::wstring path = windows_path(target);
   DWORD attributes = 0, type = FILE_TYPE_UNKNOWN;
   if (!facts_of(path, attributes, &type)) return last_failure();
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return status::failure("not a regular file");
-  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return status::failure("the file is read-only");
-  if (type != FILE_TYPE_DISK) return status::failure("not a regular file");
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return status::failure(error_code::io, "not a regular file");
+  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return status::failure(error_code::io, "the file is read-only");
+  if (type != FILE_TYPE_DISK) return status::failure(error_code::io, "not a regular file");
   if (const DWORD error = write_access_error(path); error != NO_ERROR) return failure(error);
   return status::ok();
 }
