@@ -1,0 +1,57 @@
+#include "cli/progress_line.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "support/console.h"
+#include "support/format_line.h"
+
+void progress_line::start(const char* program, std::size_t total, bool enabled) {
+  enabled_ = enabled && total > 1;
+  program_ = program;
+  total_ = total;
+  done_ = failed_ = 0;
+  started_ = drawn_ = clock::now();
+}
+
+void progress_line::done_one(bool failed) {
+  ++done_;
+  if (failed) ++failed_;
+  if (!enabled_ || done_ >= total_) return;
+  const clock::time_point now = clock::now();
+  if (now - started_ < std::chrono::seconds(1) || (shown_ > 0 && now - drawn_ < std::chrono::milliseconds(100))) return;
+  drawn_ = now;
+  std::string line = format_line("%s: %llu of %llu maps", program_.c_str(), static_cast<unsigned long long>(done_),
+                                 static_cast<unsigned long long>(total_));
+  if (failed_ > 0) line += format_line(", %llu failed", static_cast<unsigned long long>(failed_));
+  const std::size_t length = line.size();
+  if (length < shown_) line.append(shown_ - length, ' ');
+  line.insert(0, "\r");
+  shown_ = length;
+  console_write(2, line.data(), line.size());
+}
+
+void progress_line::erase() {
+  if (shown_ == 0) return;
+  std::string blank = "\r" + std::string(shown_, ' ') + "\r";
+  shown_ = 0;
+  console_write(2, blank.data(), blank.size());
+}
+
+progress_line& run_progress() {
+  static progress_line line;
+  return line;
+}
+
+bool stream_is_terminal(int stream) {
+#ifdef _WIN32
+  // _isatty holds the NUL device for a terminal too.
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(stream == 1 ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE), &mode) != 0;
+#else
+  return isatty(stream) != 0;
+#endif
+}
