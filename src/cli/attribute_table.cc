@@ -3,7 +3,7 @@
 #include <nlohmann/json.hpp>
 #include <unordered_set>
 
-#include "cli/chunk_arguments.h"
+#include "lib/change_checks.h"
 #include "cli/csv_text.h"
 #include "support/format_line.h"
 #include "support/shell_quote.h"
@@ -18,7 +18,7 @@ namespace {
 using ordered_json = nlohmann::ordered_json;
 
 status at_line(std::size_t line, const std::string& why) {
-  return status::failure(format_line("line %llu: %s", static_cast<unsigned long long>(line), why.c_str()));
+  return status::failure(error_code::argument, format_line("line %llu: %s", static_cast<unsigned long long>(line), why.c_str()));
 }
 
 // U+FFFD is what --json writes for bytes that are not UTF-8, and \u0000 a
@@ -26,12 +26,12 @@ status at_line(std::size_t line, const std::string& why) {
 constexpr std::string_view replacement_character = "\xEF\xBF\xBD";
 
 status check_pair(const std::string& key, const std::string& value) {
-  if (status s = check_attribute_key(key); !s.is_ok()) return s;
+  if (status s = attribute_key_check(key); !s.is_ok()) return s;
   for (const std::string* text : {&key, &value}) {
     if (text->find('\0') != std::string::npos)
-      return status::failure(format_line("attribute '%s' holds a zero byte, which a table cannot give back", key.c_str()));
+      return status::failure(error_code::argument, format_line("attribute '%s' holds a zero byte, which a table cannot give back", key.c_str()));
     if (text->find(replacement_character) != std::string::npos)
-      return status::failure(format_line(
+      return status::failure(error_code::argument, format_line(
           "attribute '%s' holds U+FFFD, which stands for bytes that are not UTF-8; edit that map with --set", key.c_str()));
   }
   return status::ok();

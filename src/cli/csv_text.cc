@@ -63,7 +63,7 @@ class csv_reader {
     const std::size_t opened = line_;
     for (++pos_;; ++pos_) {
       if (pos_ >= text_.size())
-        return status::failure(format_line("line %llu: a quote is never closed", static_cast<unsigned long long>(opened)));
+        return status::failure(error_code::argument, format_line("line %llu: a quote is never closed", static_cast<unsigned long long>(opened)));
       const char c = text_[pos_];
       if (c == '"') {
         if (pos_ + 1 < text_.size() && text_[pos_ + 1] == '"') {
@@ -82,7 +82,7 @@ class csv_reader {
   }
 
   status refused(const char* why) const {
-    return status::failure(format_line("line %llu: %s", static_cast<unsigned long long>(line_), why));
+    return status::failure(error_code::argument, format_line("line %llu: %s", static_cast<unsigned long long>(line_), why));
   }
 
   std::string_view text_;

@@ -101,9 +101,20 @@ status take_output(command& c, const values& v) {
   return status::ok();
 }
 
-enum option_id { add, set, unset, remove, remove_type, replace, tileset, dry_run, output, force, verbose, quiet, help, version };
+status take_import(command& c, const values& v) {
+  if (c.import_table) return status::failure(error_code::argument, import_twice);
+  if (v[0] == "-") {
+    if (c.reads_standard_input) return status::failure(error_code::argument, stdin_twice);
+    c.reads_standard_input = true;
+  }
+  c.import_table = v[0];
+  return status::ok();
+}
+
+enum option_id { import, add, set, unset, remove, remove_type, replace, tileset, dry_run, output, force, verbose, quiet, help, version };
 
 constexpr option_spec option_table[] = {
+    {"import", 0, 1, import},
     {"add", 0, 2, add},
     {"set", 0, 1, set},
     {"unset", 0, 1, unset},
@@ -122,6 +133,7 @@ constexpr option_spec option_table[] = {
 
 status take_option(command& c, const option_spec& option, const values& v) {
   switch (option.id) {
+    case import: return take_import(c, v);
     case add: return take_add(c, v);
     case set: return take_set(c, v);
     case unset: return take_unset(c, v);
@@ -149,6 +161,11 @@ status edit_command_parse(const std::vector<std::string>& arguments, command& c)
   if (c.help || c.version) return status::ok();
 
   if (std::find(c.maps.begin(), c.maps.end(), "-") != c.maps.end()) return status::failure(error_code::argument, stdin_as_map);
+  if (c.import_table) {
+    if (c.output) return status::failure(error_code::argument, import_with_output);
+    if (!c.maps.empty()) return status::failure(error_code::argument, import_with_maps);
+    return status::ok();
+  }
   // With -o and no operation, the map is converted or copied.
   if (c.operations.empty() && !c.output) return status::failure(error_code::argument, no_operation);
   if (c.maps.empty()) return status::failure(error_code::argument, no_map);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/attribute_table.h"
 #include "lib/format_terms.h"
 #include "support/status.h"
 
@@ -14,6 +15,8 @@ struct command {
   std::vector<std::optional<std::string>> files;  // each operation's FILE
   std::vector<std::string> maps;
   std::optional<std::string> output;
+  std::optional<std::string> import_table;  // --import TABLE: its rows name the maps
+  std::vector<attribute_row> rows;           // by map, once the table is read
   bool dry_run = false;
   bool force = false;
   bool verbose = false;

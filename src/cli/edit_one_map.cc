@@ -1,10 +1,14 @@
 #include "cli/edit_one_map.h"
 
 #include <cstdint>
+#include <cstring>
+#include <string_view>
+#include <unordered_set>
 
 #include "cli/binary_output.h"
 #include "cli/change_lines.h"
 #include "cli/edit_texts.h"
+#include "cli/import_plan.h"
 #include "cli/pending_temp.h"
 #include "cli/stdout_report.h"
 #include "lib/map_file.h"
@@ -51,9 +55,35 @@ status read_map(const command& c, map_file& map, report_sink& report) {
   return status::failure(error_code::not_a_map, not_a_map);
 }
 
+// The row's changes first, then the command line's operations.
+std::vector<edit_operation> row_operations(const attribute_row& row, const level_image& image,
+                                           std::span<const edit_operation> given) {
+  std::vector<map_attribute> attributes;
+  std::unordered_set<std::string_view> seen;
+  chunk_list_for_each(image.chunks, [&](const chunk_record* record) {
+    if (std::memcmp(chunk_record_type(record), "ATTR", 4) != 0) return;
+    const std::string_view data(reinterpret_cast<const char*>(chunk_record_bytes(record) + chunk_header_size),
+                                chunk_record_length(record));
+    const std::size_t equals = data.find('=');
+    if (equals == std::string_view::npos || !seen.insert(data.substr(0, equals)).second) return;
+    attributes.push_back({std::string(data.substr(0, equals)), std::string(data.substr(equals + 1))});
+  });
+  std::vector<edit_operation> operations;
+  for (attribute_change& change : import_changes(row, attributes)) {
+    edit_operation op{};
+    op.what = change.value ? edit_operation::kind::set : edit_operation::kind::unset;
+    op.key = std::move(change.key);
+    if (change.value) op.value = std::move(*change.value);
+    operations.push_back(std::move(op));
+  }
+  operations.insert(operations.end(), given.begin(), given.end());
+  return operations;
+}
+
 }  // namespace
 
-status edit_map(const command& c, const std::string& path, std::span<const edit_operation> operations) {
+status edit_map(const command& c, const std::string& path, std::span<const edit_operation> given,
+                const attribute_row* row) {
   // Held until the new map is in place: another edit of the map waits.
   map_file map;
   const auto waiting = [&path] { print_error_line(format_line(waiting_line, quoted_name(path).c_str())); };
@@ -65,6 +95,15 @@ status edit_map(const command& c, const std::string& path, std::span<const edit_
   null_report quiet;
   report_sink& report = c.verbose ? static_cast<report_sink&>(printed) : quiet;
   if (status s = read_map(c, map, report); !s.is_ok()) return s;
+  std::vector<edit_operation> imported;
+  if (row != nullptr) imported = row_operations(*row, map.image(), given);
+  const std::span<const edit_operation> operations = row != nullptr ? std::span<const edit_operation>(imported) : given;
+  // A row that changes nothing leaves even a plain map as it is, so that a
+  // table exported and imported again writes nothing.
+  if (row != nullptr && operations.empty() && !c.output) {
+    print_line(c, format_line(c.dry_run ? would_be_unchanged_line : unchanged_line, shown_name(path).c_str()));
+    return status::ok();
+  }
 
   // With -o the result is written whatever it is, and the map's bytes are
   // not needed again.

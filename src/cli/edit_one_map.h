@@ -8,4 +8,6 @@
 #include "support/status.h"
 
 // Edits one map; on failure returns the reason, and the map is as it was.
-status edit_map(const command& c, const std::string& path, std::span<const edit_operation> operations);
+// With `row`, the map first takes the attributes it describes.
+status edit_map(const command& c, const std::string& path, std::span<const edit_operation> operations,
+                const attribute_row* row = nullptr);

@@ -27,6 +27,11 @@ constexpr const char* help_text =
     "      --replace INDEX FILE   chunk INDEX keeps its type and place and takes\n"
     "                               FILE's bytes\n"
     "      --tileset FILE         the tileset becomes the bitmap in FILE\n"
+    "      --import TABLE         each row of TABLE (JSON Lines as mapgraft-inspect\n"
+    "                               --json writes them, or CSV as --csv does)\n"
+    "                               names a map and the whole set of attributes\n"
+    "                               it is to have: others are unset, keys\n"
+    "                               already so are left alone; takes no MAP\n"
     "\n"
     "Options:\n"
     "  -n, --dry-run              do everything but write: say what would be written\n"
@@ -64,6 +69,10 @@ constexpr const char* index_twice = "chunk index %s is given twice in one --remo
 constexpr const char* stdin_twice = "'-' (standard input) is given more than once";
 constexpr const char* stdin_as_map = "'-' (standard input) cannot be a MAP";
 constexpr const char* output_twice = "option '--output' is given more than once";
+constexpr const char* import_twice = "option '--import' is given more than once";
+constexpr const char* import_with_output = "--output cannot be used with --import: one output file cannot take many maps";
+constexpr const char* import_with_maps = "--import takes no MAP: the table names the maps";
+constexpr const char* import_refused = "--import %s: %s";
 constexpr const char* no_operation = "no operation given";
 constexpr const char* no_map = "no MAP given";
 constexpr const char* output_needs_one_map = "--output takes exactly one MAP, not %llu";

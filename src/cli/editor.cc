@@ -51,7 +51,7 @@ int run(const command& c) {
       continue;
     }
     names.emplace(path, i);
-    if (status s = edit_map(c, path, c.operations); !s.is_ok()) {
+    if (status s = edit_map(c, path, c.operations, c.rows.empty() ? nullptr : &c.rows[i]); !s.is_ok()) {
       print_error_line(format_line(failure_line, quoted_name(path).c_str(), s.why().c_str()));
       ++failures;
     }
@@ -83,6 +83,17 @@ int start(int argc, char** argv) {
   if (status s = files.read(c); !s.is_ok()) {
     print_error_line(s.why());
     return failed;
+  }
+  if (c.import_table) {
+    std::span<const std::uint8_t> table;
+    if (status s = files.read_other(*c.import_table, table); !s.is_ok()) {
+      print_error_line(s.why());
+      return failed;
+    }
+    const std::string_view text(reinterpret_cast<const char*>(table.data()), table.size());
+    if (status s = attribute_table_read(text, c.rows); !s.is_ok())
+      return usage_error("mapgraft-edit", format_line(import_refused, quoted_name(*c.import_table).c_str(), s.why().c_str()));
+    for (const attribute_row& row : c.rows) c.maps.push_back(row.file);
   }
   return run(c);
 }

@@ -99,9 +99,7 @@ bool attribute_of(const chunk_found& found, attribute& out) {
 void attribute_inspection::on_chunk(const chunk_found& found) {
   attribute found_attribute;
   if (!attribute_of(found, found_attribute)) return;
-  for (const attribute& seen : attributes_)
-    if (seen.key == found_attribute.key) return;
-  attributes_.push_back(found_attribute);
+  if (seen_.insert(found_attribute.key).second) attributes_.push_back(found_attribute);
 }
 
 void text_inspection::shape(const level_image& image) {

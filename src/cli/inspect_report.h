@@ -1,5 +1,7 @@
 #pragma once
 
+#include <unordered_set>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -66,6 +68,7 @@ class attribute_inspection final : public inspect_sink {
   void on_chunk(const chunk_found& found) override;
 
   std::vector<attribute> attributes_;
+  std::unordered_set<std::string_view> seen_;
 };
 
 // The text report, one line each.

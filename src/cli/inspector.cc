@@ -1,6 +1,8 @@
 #include "cli/inspector.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <unordered_map>
 #include <optional>
 #include <span>
 #include <string>
@@ -10,6 +12,7 @@
 #include "cli/chunk_arguments.h"
 #include "lib/change_checks.h"
 #include "cli/command_line.h"
+#include "cli/csv_text.h"
 #include "cli/inspect_report.h"
 #include "cli/option_parser.h"
 #include "lib/map_file.h"
@@ -21,6 +24,7 @@
 #include "support/shell_quote.h"
 #include "support/standard_streams.h"
 #include "support/status.h"
+#include "support/utf8.h"
 
 #ifndef MAPGRAFT_VERSION
 #error "MAPGRAFT_VERSION must be defined by the build"
@@ -38,6 +42,8 @@ constexpr const char* help_text =
     "With several maps, each report starts with a line '==> MAP <=='.\n"
     "\n"
     "      --json             list each map as one line of JSON\n"
+    "      --csv              list the maps' attributes as one CSV table: a row a\n"
+    "                           map, a column a key\n"
     "      --tileset          write the map's own bitmap as a .bmp file\n"
     "      --get KEY          print the value of the first ATTR chunk of KEY, as\n"
     "                           'MAP: VALUE' with several maps\n"
@@ -58,9 +64,16 @@ constexpr const char* help_text =
 
 constexpr const char* version_text = "mapgraft-inspect (mapgraft) " MAPGRAFT_VERSION "\n";
 
+constexpr const char* csv_name_refused =
+    "%s: the name is not UTF-8 text that a CSV cell can hold (--json holds it exactly)";
+constexpr const char* csv_value_refused =
+    "%s: attribute %s is not UTF-8 text that a CSV cell can hold, or holds a zero byte (--json holds it exactly)";
+constexpr const char* csv_empty_value =
+    "mapgraft-inspect: warning: %s: attribute %s is empty, which a CSV table cannot set again (--json can)";
+
 enum exit_status { read_whole = 0, failed = 1, usage = 2 };
 
-enum class mode { report, json, tileset, get, keys };
+enum class mode { report, json, csv, tileset, get, keys };
 
 struct inspect_command {
   mode what = mode::report;
@@ -72,10 +85,10 @@ struct inspect_command {
   std::vector<std::string> operands;
 };
 
-enum option_id { json, tileset, get, keys, output, help, version };
+enum option_id { json, csv, tileset, get, keys, output, help, version };
 
 constexpr option_spec option_table[] = {
-    {"json", 0, 0, json},   {"tileset", 0, 0, tileset}, {"get", 0, 1, get},           {"keys", 0, 0, keys},
+    {"json", 0, 0, json},   {"csv", 0, 0, csv},         {"tileset", 0, 0, tileset}, {"get", 0, 1, get},           {"keys", 0, 0, keys},
     {"output", 'o', 1, output}, {"help", 'h', 0, help, true}, {"version", 0, 0, version, true},
 };
 
@@ -90,6 +103,7 @@ status take_mode(inspect_command& c, mode what, const char* name) {
 status take_option(inspect_command& c, const option_spec& option, const std::vector<std::string>& values) {
   switch (option.id) {
     case json: return take_mode(c, mode::json, "--json");
+    case csv: return take_mode(c, mode::csv, "--csv");
     case tileset: return take_mode(c, mode::tileset, "--tileset");
     case keys: return take_mode(c, mode::keys, "--keys");
     case get:
@@ -206,6 +220,74 @@ int list_json(const std::vector<std::string>& paths) {
     if (std::string why; !report_written(why)) return output_failed(why);
   }
   return all_whole ? read_whole : failed;
+}
+
+bool is_cell_text(std::string_view text) {
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t length = utf8_sequence_length(text, at);
+    if (length == 0 || text[at] == '\0') return false;
+    at += length;
+  }
+  return true;
+}
+
+// One table for all the maps, so the header, which names every key, waits
+// for the last map; a map whose attributes a cell cannot hold has no row.
+int list_csv(const std::vector<std::string>& paths) {
+  struct row {
+    std::string path;
+    std::vector<std::pair<std::size_t, std::string>> cells;  // by column
+  };
+  std::vector<row> rows;
+  std::vector<std::string> keys;
+  std::unordered_map<std::string, std::size_t> columns;
+  int result = read_whole;
+  for (const std::string& path : paths) {
+    mapped_file_ptr input;
+    map_file map;
+    attribute_inspection report;
+    if (status s = read_map(path, input, map, report); !s.is_ok()) {
+      result = complain(s.why());
+      continue;
+    }
+    if (report.damaged()) {
+      result = damaged(path);
+      continue;
+    }
+    if (!is_cell_text(path)) {
+      result = complain(format_line(csv_name_refused, quoted_name(path).c_str()));
+      continue;
+    }
+    const auto refused = std::find_if(report.attributes().begin(), report.attributes().end(),
+                                      [](const attribute& a) { return !is_cell_text(a.key) || !is_cell_text(a.value); });
+    if (refused != report.attributes().end()) {
+      result = complain(format_line(csv_value_refused, quoted_name(path).c_str(), quoted_name(refused->key).c_str()));
+      continue;
+    }
+    row r{path, {}};
+    for (const attribute& a : report.attributes()) {
+      if (a.value.empty())
+        print_error_line(format_line(csv_empty_value, quoted_name(path).c_str(), quoted_name(a.key).c_str()));
+      const auto [column, added] = columns.emplace(std::string(a.key), keys.size());
+      if (added) keys.emplace_back(a.key);
+      r.cells.emplace_back(column->second, a.value);
+    }
+    rows.push_back(std::move(r));
+  }
+  output_stream& out = standard_output();
+  out.write("file");
+  for (const std::string& key : keys) out.write("," + csv_cell(key));
+  out.write("\r\n");
+  std::vector<const std::string*> line(keys.size());
+  for (const row& r : rows) {
+    std::fill(line.begin(), line.end(), nullptr);
+    for (const auto& [column, value] : r.cells) line[column] = &value;
+    out.write(csv_cell(r.path));
+    for (const std::string* value : line) out.write(value == nullptr ? std::string(",") : "," + csv_cell(*value));
+    out.write("\r\n");
+  }
+  if (std::string why; !report_written(why)) return output_failed(why);
+  return result;
 }
 
 // A key or a value that could forge a line, or drive a terminal, has its
@@ -325,6 +407,7 @@ int mapgraft_inspect_main(int argc, char** argv) {
   const std::vector<std::string> maps = expand_wildcards(c.operands);
   switch (c.what) {
     case mode::json: return list_json(maps);
+    case mode::csv: return list_csv(maps);
     case mode::tileset:
       if (maps.size() > 1) return usage_error(program, "too many arguments");
       return write_tileset(c, maps[0]);

@@ -116,6 +116,11 @@ status operation_files::read(command& c) {
 }
 
 // An empty FILE is read as no bytes, which --add and --replace take.
+status operation_files::read_other(const std::string& path, std::span<const std::uint8_t>& data) {
+  if (status s = read_once(path, data); !s.is_ok()) return file_failure(path, s.why());
+  return status::ok();
+}
+
 status operation_files::read_once(const std::string& path, std::span<const std::uint8_t>& data) {
   for (const file_bytes& file : files_) {
     if (file.path != path) continue;

@@ -22,6 +22,9 @@ class operation_files {
   // Reads every operation's FILE into its operation's data; a tileset is
   // checked as a bitmap. On failure returns the line to print.
   status read(command& c);
+  // Reads a file that is not an operation's, such as --import's table, kept
+  // as long as the FILEs; on failure returns the line to print.
+  status read_other(const std::string& path, std::span<const std::uint8_t>& data);
 
  private:
   struct file_bytes {
