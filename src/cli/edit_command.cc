@@ -6,6 +6,7 @@
 #include "cli/chunk_arguments.h"
 #include "cli/command_line.h"
 #include "cli/edit_texts.h"
+#include "cli/folder_maps.h"
 #include "cli/option_parser.h"
 #include "lib/change_checks.h"
 #include "support/format_line.h"
@@ -111,9 +112,10 @@ status take_import(command& c, const values& v) {
   return status::ok();
 }
 
-enum option_id { import, add, set, unset, remove, remove_type, replace, tileset, dry_run, output, force, verbose, quiet, help, version };
+enum option_id { recursive, import, add, set, unset, remove, remove_type, replace, tileset, dry_run, output, force, verbose, quiet, help, version };
 
 constexpr option_spec option_table[] = {
+    {"recursive", 'r', 0, recursive},
     {"import", 0, 1, import},
     {"add", 0, 2, add},
     {"set", 0, 1, set},
@@ -133,6 +135,7 @@ constexpr option_spec option_table[] = {
 
 status take_option(command& c, const option_spec& option, const values& v) {
   switch (option.id) {
+    case recursive: c.recursive = true; break;
     case import: return take_import(c, v);
     case add: return take_add(c, v);
     case set: return take_set(c, v);
@@ -153,6 +156,22 @@ status take_option(command& c, const option_spec& option, const values& v) {
   return status::ok();
 }
 
+void expand_folders(command& c) {
+  std::vector<std::string> maps;
+  for (std::string& path : c.maps) {
+    if (!is_folder(path)) {
+      maps.push_back(std::move(path));
+      c.map_failures.emplace_back();
+      continue;
+    }
+    for (folder_item& item : folder_maps(path)) {
+      maps.push_back(std::move(item.path));
+      c.map_failures.push_back(std::move(item.failure));
+    }
+  }
+  c.maps = std::move(maps);
+}
+
 }  // namespace
 
 status edit_command_parse(const std::vector<std::string>& arguments, command& c) {
@@ -170,6 +189,7 @@ status edit_command_parse(const std::vector<std::string>& arguments, command& c)
   if (c.operations.empty() && !c.output) return status::failure(error_code::argument, no_operation);
   if (c.maps.empty()) return status::failure(error_code::argument, no_map);
   c.maps = expand_wildcards(c.maps);
+  if (c.recursive) expand_folders(c);
   if (c.output && c.maps.size() != 1)
     return status::failure(error_code::argument, format_line(output_needs_one_map, static_cast<unsigned long long>(c.maps.size())));
   return status::ok();

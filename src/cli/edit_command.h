@@ -17,6 +17,10 @@ struct command {
   std::optional<std::string> output;
   std::optional<std::string> import_table;  // --import TABLE: its rows name the maps
   std::vector<attribute_row> rows;           // by map, once the table is read
+  // With -r, a folder's maps; an entry's text in failures, where not empty,
+  // is why that folder cannot be read.
+  std::vector<std::string> map_failures;
+  bool recursive = false;
   bool dry_run = false;
   bool force = false;
   bool verbose = false;

@@ -35,6 +35,8 @@ constexpr const char* help_text =
     "\n"
     "Options:\n"
     "  -n, --dry-run              do everything but write: say what would be written\n"
+    "  -r, --recursive            a MAP that is a folder stands for every .lvl file\n"
+    "                               in it and below it, hidden ones too\n"
     "  -o, --output FILE          write the result to FILE, a new file with MAP's\n"
     "                               permissions, and leave MAP as it is (one MAP\n"
     "                               only); '-' is standard output, and the lines\n"
@@ -69,6 +71,8 @@ constexpr const char* index_twice = "chunk index %s is given twice in one --remo
 constexpr const char* stdin_twice = "'-' (standard input) is given more than once";
 constexpr const char* stdin_as_map = "'-' (standard input) cannot be a MAP";
 constexpr const char* output_twice = "option '--output' is given more than once";
+constexpr const char* folder_unread = "cannot read the folder: %s";
+constexpr const char* folder_without_r = "cannot open: not a regular file but a folder (-r edits the maps in it)";
 constexpr const char* import_twice = "option '--import' is given more than once";
 constexpr const char* import_with_output = "--output cannot be used with --import: one output file cannot take many maps";
 constexpr const char* import_with_maps = "--import takes no MAP: the table names the maps";

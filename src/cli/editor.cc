@@ -10,6 +10,7 @@
 #include "cli/binary_output.h"
 #include "cli/edit_command.h"
 #include "cli/edit_one_map.h"
+#include "cli/folder_maps.h"
 #include "cli/edit_texts.h"
 #include "cli/operation_files.h"
 #include "cli/option_parser.h"
@@ -51,6 +52,17 @@ int run(const command& c) {
       continue;
     }
     names.emplace(path, i);
+    if (i < c.map_failures.size() && !c.map_failures[i].empty()) {
+      print_error_line(format_line(failure_line, quoted_name(path).c_str(),
+                                   format_line(folder_unread, c.map_failures[i].c_str()).c_str()));
+      ++failures;
+      continue;
+    }
+    if (!c.recursive && is_folder(path)) {
+      print_error_line(format_line(failure_line, quoted_name(path).c_str(), folder_without_r));
+      ++failures;
+      continue;
+    }
     if (status s = edit_map(c, path, c.operations, c.rows.empty() ? nullptr : &c.rows[i]); !s.is_ok()) {
       print_error_line(format_line(failure_line, quoted_name(path).c_str(), s.why().c_str()));
       ++failures;

@@ -13,6 +13,7 @@
 #include "lib/change_checks.h"
 #include "cli/command_line.h"
 #include "cli/csv_text.h"
+#include "cli/folder_maps.h"
 #include "cli/inspect_report.h"
 #include "cli/option_parser.h"
 #include "lib/map_file.h"
@@ -41,6 +42,8 @@ constexpr const char* help_text =
     "chunk (counted from 0, as listed) to standard output. The maps are only read.\n"
     "With several maps, each report starts with a line '==> MAP <=='.\n"
     "\n"
+    "  -r, --recursive        a MAP that is a folder stands for every .lvl file in\n"
+    "                           it and below it, hidden ones too\n"
     "      --json             list each map as one line of JSON\n"
     "      --csv              list the maps' attributes as one CSV table: a row a\n"
     "                           map, a column a key\n"
@@ -80,15 +83,16 @@ struct inspect_command {
   const char* mode_option = nullptr;
   std::string key;
   std::optional<std::string> output;
+  bool recursive = false;
   bool help = false;
   bool version = false;
   std::vector<std::string> operands;
 };
 
-enum option_id { json, csv, tileset, get, keys, output, help, version };
+enum option_id { recursive, json, csv, tileset, get, keys, output, help, version };
 
 constexpr option_spec option_table[] = {
-    {"json", 0, 0, json},   {"csv", 0, 0, csv},         {"tileset", 0, 0, tileset}, {"get", 0, 1, get},           {"keys", 0, 0, keys},
+    {"recursive", 'r', 0, recursive}, {"json", 0, 0, json},   {"csv", 0, 0, csv},         {"tileset", 0, 0, tileset}, {"get", 0, 1, get},           {"keys", 0, 0, keys},
     {"output", 'o', 1, output}, {"help", 'h', 0, help, true}, {"version", 0, 0, version, true},
 };
 
@@ -102,6 +106,7 @@ status take_mode(inspect_command& c, mode what, const char* name) {
 
 status take_option(inspect_command& c, const option_spec& option, const std::vector<std::string>& values) {
   switch (option.id) {
+    case recursive: c.recursive = true; break;
     case json: return take_mode(c, mode::json, "--json");
     case csv: return take_mode(c, mode::csv, "--csv");
     case tileset: return take_mode(c, mode::tileset, "--tileset");
@@ -143,7 +148,9 @@ int complain(const std::string& why) {
 status open_map(const std::string& path, mapped_file_ptr& input) {
   status why = status::ok();
   input.reset(mapped_file_open(path.c_str(), why));
-  if (!input) return status::failure(error_code::argument, format_line("cannot open %s: %s", quoted_name(path).c_str(), why.why().c_str()));
+  if (!input)
+    return status::failure(error_code::argument, format_line("cannot open %s: %s%s", quoted_name(path).c_str(), why.why().c_str(),
+                                                             is_folder(path) ? " (-r lists the maps in a folder)" : ""));
   return status::ok();
 }
 
@@ -383,6 +390,21 @@ int write_tileset(const inspect_command& c, const std::string& path) {
   return write_data(c, path, map.tileset(), true);
 }
 
+int list_maps(const inspect_command& c, const std::vector<std::string>& maps) {
+  switch (c.what) {
+    case mode::json: return list_json(maps);
+    case mode::csv: return list_csv(maps);
+    case mode::tileset:
+      if (maps.size() != 1) return usage_error(program, maps.empty() ? "no map given" : "too many arguments");
+      return write_tileset(c, maps[0]);
+    case mode::get:
+    case mode::keys: return list_attributes(c, maps);
+    case mode::report: break;
+  }
+  return list(maps);
+}
+
+
 int show(const char* text) {
   // Help that cannot be shown is a failure like any other lost output.
   standard_output().write(text);
@@ -404,16 +426,20 @@ int mapgraft_inspect_main(int argc, char** argv) {
   if (c.help || c.version) return show(c.help ? help_text : version_text);
   if (status s = check_command(c); !s.is_ok()) return usage_error(program, s.why());
   if (extracts_a_chunk(c)) return extract(c);
-  const std::vector<std::string> maps = expand_wildcards(c.operands);
-  switch (c.what) {
-    case mode::json: return list_json(maps);
-    case mode::csv: return list_csv(maps);
-    case mode::tileset:
-      if (maps.size() > 1) return usage_error(program, "too many arguments");
-      return write_tileset(c, maps[0]);
-    case mode::get:
-    case mode::keys: return list_attributes(c, maps);
-    case mode::report: break;
+  std::vector<std::string> maps;
+  bool folders_read = true;
+  for (std::string& path : expand_wildcards(c.operands)) {
+    if (!c.recursive || !is_folder(path)) {
+      maps.push_back(std::move(path));
+      continue;
+    }
+    for (folder_item& item : folder_maps(path)) {
+      if (item.failure.empty()) maps.push_back(std::move(item.path));
+      else folders_read = complain(format_line("cannot read the folder %s: %s", quoted_name(item.path).c_str(),
+                                               item.failure.c_str())) == read_whole;
+    }
   }
-  return list(maps);
+  if (maps.empty() && !folders_read) return failed;
+  const int listed = list_maps(c, maps);
+  return folders_read ? listed : failed;
 }
