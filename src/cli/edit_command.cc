@@ -112,11 +112,21 @@ status take_import(command& c, const values& v) {
   return status::ok();
 }
 
-enum option_id { recursive, import, add, set, unset, remove, remove_type, replace, tileset, dry_run, output, force, verbose, quiet, help, version };
+status take_copy_from(command& c, const values& v) {
+  if (v[0] == "-") {
+    if (c.reads_standard_input) return status::failure(error_code::argument, stdin_twice);
+    c.reads_standard_input = true;
+  }
+  c.copy_sources.push_back({c.operations.size(), v[0], nullptr});
+  return status::ok();
+}
+
+enum option_id { copy_from, recursive, import, add, set, unset, remove, remove_type, replace, tileset, dry_run, output, force, verbose, quiet, help, version };
 
 constexpr option_spec option_table[] = {
     {"recursive", 'r', 0, recursive},
     {"import", 0, 1, import},
+    {"copy-from", 0, 1, copy_from},
     {"add", 0, 2, add},
     {"set", 0, 1, set},
     {"unset", 0, 1, unset},
@@ -137,6 +147,7 @@ status take_option(command& c, const option_spec& option, const values& v) {
   switch (option.id) {
     case recursive: c.recursive = true; break;
     case import: return take_import(c, v);
+    case copy_from: return take_copy_from(c, v);
     case add: return take_add(c, v);
     case set: return take_set(c, v);
     case unset: return take_unset(c, v);
@@ -186,7 +197,7 @@ status edit_command_parse(const std::vector<std::string>& arguments, command& c)
     return status::ok();
   }
   // With -o and no operation, the map is converted or copied.
-  if (c.operations.empty() && !c.output) return status::failure(error_code::argument, no_operation);
+  if (c.operations.empty() && c.copy_sources.empty() && !c.output) return status::failure(error_code::argument, no_operation);
   if (c.maps.empty()) return status::failure(error_code::argument, no_map);
   c.maps = expand_wildcards(c.maps);
   if (c.recursive) expand_folders(c);

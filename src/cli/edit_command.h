@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/attribute_table.h"
+#include "cli/per_map_operations.h"
 #include "lib/format_terms.h"
 #include "support/status.h"
 
@@ -16,7 +17,8 @@ struct command {
   std::vector<std::string> maps;
   std::optional<std::string> output;
   std::optional<std::string> import_table;  // --import TABLE: its rows name the maps
-  std::vector<attribute_row> rows;           // by map, once the table is read
+  std::vector<attribute_row> rows;
+  std::vector<copy_source> copy_sources;  // by position among the operations           // by map, once the table is read
   // With -r, a folder's maps; an entry's text in failures, where not empty,
   // is why that folder cannot be read.
   std::vector<std::string> map_failures;

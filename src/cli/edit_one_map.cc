@@ -8,7 +8,7 @@
 #include "cli/binary_output.h"
 #include "cli/change_lines.h"
 #include "cli/edit_texts.h"
-#include "cli/import_plan.h"
+#include "cli/per_map_operations.h"
 #include "cli/pending_temp.h"
 #include "cli/stdout_report.h"
 #include "lib/map_file.h"
@@ -55,31 +55,6 @@ status read_map(const command& c, map_file& map, report_sink& report) {
   return status::failure(error_code::not_a_map, not_a_map);
 }
 
-// The row's changes first, then the command line's operations.
-std::vector<edit_operation> row_operations(const attribute_row& row, const level_image& image,
-                                           std::span<const edit_operation> given) {
-  std::vector<map_attribute> attributes;
-  std::unordered_set<std::string_view> seen;
-  chunk_list_for_each(image.chunks, [&](const chunk_record* record) {
-    if (std::memcmp(chunk_record_type(record), "ATTR", 4) != 0) return;
-    const std::string_view data(reinterpret_cast<const char*>(chunk_record_bytes(record) + chunk_header_size),
-                                chunk_record_length(record));
-    const std::size_t equals = data.find('=');
-    if (equals == std::string_view::npos || !seen.insert(data.substr(0, equals)).second) return;
-    attributes.push_back({std::string(data.substr(0, equals)), std::string(data.substr(equals + 1))});
-  });
-  std::vector<edit_operation> operations;
-  for (attribute_change& change : import_changes(row, attributes)) {
-    edit_operation op{};
-    op.what = change.value ? edit_operation::kind::set : edit_operation::kind::unset;
-    op.key = std::move(change.key);
-    if (change.value) op.value = std::move(*change.value);
-    operations.push_back(std::move(op));
-  }
-  operations.insert(operations.end(), given.begin(), given.end());
-  return operations;
-}
-
 }  // namespace
 
 status edit_map(const command& c, const std::string& path, std::span<const edit_operation> given,
@@ -95,9 +70,10 @@ status edit_map(const command& c, const std::string& path, std::span<const edit_
   null_report quiet;
   report_sink& report = c.verbose ? static_cast<report_sink&>(printed) : quiet;
   if (status s = read_map(c, map, report); !s.is_ok()) return s;
-  std::vector<edit_operation> imported;
-  if (row != nullptr) imported = row_operations(*row, map.image(), given);
-  const std::span<const edit_operation> operations = row != nullptr ? std::span<const edit_operation>(imported) : given;
+  std::vector<edit_operation> per_map;
+  const bool computed = row != nullptr || !c.copy_sources.empty();
+  if (computed) per_map = per_map_operations(c, map.image(), row);
+  const std::span<const edit_operation> operations = computed ? std::span<const edit_operation>(per_map) : given;
   // A row that changes nothing leaves even a plain map as it is, so that a
   // table exported and imported again writes nothing.
   if (row != nullptr && operations.empty() && !c.output) {

@@ -96,6 +96,13 @@ int start(int argc, char** argv) {
     print_error_line(s.why());
     return failed;
   }
+  const auto read_other = [&files](const std::string& path, std::span<const std::uint8_t>& bytes) {
+    return files.read_other(path, bytes);
+  };
+  if (status s = copy_sources_read(c, read_other); !s.is_ok()) {
+    print_error_line(s.why());
+    return failed;
+  }
   if (c.import_table) {
     std::span<const std::uint8_t> table;
     if (status s = files.read_other(*c.import_table, table); !s.is_ok()) {
