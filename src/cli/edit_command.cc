@@ -121,10 +121,12 @@ status take_copy_from(command& c, const values& v) {
   return status::ok();
 }
 
-enum option_id { copy_from, recursive, import, add, set, unset, remove, remove_type, replace, tileset, dry_run, output, force, verbose, quiet, help, version };
+enum option_id { progress, no_progress, copy_from, recursive, import, add, set, unset, remove, remove_type, replace, tileset, dry_run, output, force, verbose, quiet, help, version };
 
 constexpr option_spec option_table[] = {
     {"recursive", 'r', 0, recursive},
+    {"progress", 0, 0, progress},
+    {"no-progress", 0, 0, no_progress},
     {"import", 0, 1, import},
     {"copy-from", 0, 1, copy_from},
     {"add", 0, 2, add},
@@ -146,6 +148,8 @@ constexpr option_spec option_table[] = {
 status take_option(command& c, const option_spec& option, const values& v) {
   switch (option.id) {
     case recursive: c.recursive = true; break;
+    case progress: c.progress = progress_choice::forced; break;
+    case no_progress: c.progress = progress_choice::off; break;
     case import: return take_import(c, v);
     case copy_from: return take_copy_from(c, v);
     case add: return take_add(c, v);

@@ -7,6 +7,7 @@
 
 #include "cli/attribute_table.h"
 #include "cli/per_map_operations.h"
+#include "cli/progress_line.h"
 #include "lib/format_terms.h"
 #include "support/status.h"
 
@@ -23,6 +24,7 @@ struct command {
   // is why that folder cannot be read.
   std::vector<std::string> map_failures;
   bool recursive = false;
+  progress_choice progress = progress_choice::automatic;
   bool dry_run = false;
   bool force = false;
   bool verbose = false;

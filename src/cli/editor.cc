@@ -11,6 +11,7 @@
 #include "cli/edit_command.h"
 #include "cli/edit_one_map.h"
 #include "cli/folder_maps.h"
+#include "cli/progress_line.h"
 #include "cli/edit_texts.h"
 #include "cli/operation_files.h"
 #include "cli/option_parser.h"
@@ -40,7 +41,12 @@ int run(const command& c) {
   std::unordered_map<file_identity, std::size_t, identity_hash> dealt_with;
   std::unordered_map<std::string_view, std::size_t> names;
   std::size_t failures = 0;
-  for (std::size_t i = 0; i < c.maps.size(); ++i) {
+  start_run_progress("mapgraft-edit", c.maps.size(), c.progress);
+  for (std::size_t i = 0, counted = 0; i < c.maps.size(); ++i) {
+    if (i > 0) {
+      run_progress().done_one(failures > counted);
+      counted = failures;
+    }
     const std::string& path = c.maps[i];
     auto first = names.find(path);
     file_identity identity;
@@ -69,6 +75,7 @@ int run(const command& c) {
     }
     if (file_identity_of(path.c_str(), identity)) dealt_with.emplace(identity, i);
   }
+  run_progress().erase();
   if (failures > 0 && c.maps.size() > 1)
     print_error_line(format_line(batch_summary, static_cast<unsigned long long>(failures),
                                  static_cast<unsigned long long>(c.maps.size())));

@@ -14,6 +14,7 @@
 #include "cli/command_line.h"
 #include "cli/csv_text.h"
 #include "cli/folder_maps.h"
+#include "cli/progress_line.h"
 #include "cli/inspect_report.h"
 #include "cli/option_parser.h"
 #include "lib/map_file.h"
@@ -53,6 +54,9 @@ constexpr const char* help_text =
     "      --keys             list the keys of the ATTR chunks, in chunk order\n"
     "  -o, --output FILE      write the chunk or the tileset to FILE, a new file;\n"
     "                           '-' is standard output\n"
+    "      --progress, --no-progress\n"
+    "                         show how far a run of several maps is on standard\n"
+    "                           error when it is a terminal, or never\n"
     "  -h, --help             print this help and exit\n"
     "      --version          print the version and exit\n"
     "\n"
@@ -84,15 +88,16 @@ struct inspect_command {
   std::string key;
   std::optional<std::string> output;
   bool recursive = false;
+  progress_choice progress = progress_choice::automatic;
   bool help = false;
   bool version = false;
   std::vector<std::string> operands;
 };
 
-enum option_id { recursive, json, csv, tileset, get, keys, output, help, version };
+enum option_id { progress, no_progress, recursive, json, csv, tileset, get, keys, output, help, version };
 
 constexpr option_spec option_table[] = {
-    {"recursive", 'r', 0, recursive}, {"json", 0, 0, json},   {"csv", 0, 0, csv},         {"tileset", 0, 0, tileset}, {"get", 0, 1, get},           {"keys", 0, 0, keys},
+    {"progress", 0, 0, progress}, {"no-progress", 0, 0, no_progress}, {"recursive", 'r', 0, recursive}, {"json", 0, 0, json},   {"csv", 0, 0, csv},         {"tileset", 0, 0, tileset}, {"get", 0, 1, get},           {"keys", 0, 0, keys},
     {"output", 'o', 1, output}, {"help", 'h', 0, help, true}, {"version", 0, 0, version, true},
 };
 
@@ -107,6 +112,8 @@ status take_mode(inspect_command& c, mode what, const char* name) {
 status take_option(inspect_command& c, const option_spec& option, const std::vector<std::string>& values) {
   switch (option.id) {
     case recursive: c.recursive = true; break;
+    case progress: c.progress = progress_choice::forced; break;
+    case no_progress: c.progress = progress_choice::off; break;
     case json: return take_mode(c, mode::json, "--json");
     case csv: return take_mode(c, mode::csv, "--csv");
     case tileset: return take_mode(c, mode::tileset, "--tileset");
@@ -183,11 +190,17 @@ bool report_written(std::string& why) {
 
 int damaged(const std::string& path) { return complain(format_line("%s: damaged metadata block", quoted_name(path).c_str())); }
 
+// One map done, however its iteration ends.
+struct progress_step {
+  ~progress_step() { run_progress().done_one(false); }
+};
+
 // head(1)'s way with several files: a header before each report, and a
 // blank line between them.
 int list(const std::vector<std::string>& paths) {
   int result = read_whole;
   for (std::size_t i = 0; i < paths.size(); ++i) {
+    const progress_step step;
     const std::string& path = paths[i];
     mapped_file_ptr input;
     map_file map;
@@ -214,6 +227,7 @@ int list(const std::vector<std::string>& paths) {
 int list_json(const std::vector<std::string>& paths) {
   bool all_whole = true;
   for (const std::string& path : paths) {
+    const progress_step step;
     mapped_file_ptr input;
     map_file map;
     json_inspection report(path);
@@ -250,6 +264,7 @@ int list_csv(const std::vector<std::string>& paths) {
   std::unordered_map<std::string, std::size_t> columns;
   int result = read_whole;
   for (const std::string& path : paths) {
+    const progress_step step;
     mapped_file_ptr input;
     map_file map;
     attribute_inspection report;
@@ -321,6 +336,7 @@ int list_attributes(const inspect_command& c, const std::vector<std::string>& pa
   int result = read_whole;
   output_stream& out = standard_output();
   for (const std::string& path : paths) {
+    const progress_step step;
     mapped_file_ptr input;
     map_file map;
     attribute_inspection report;
@@ -440,6 +456,8 @@ int mapgraft_inspect_main(int argc, char** argv) {
     }
   }
   if (maps.empty() && !folders_read) return failed;
+  start_run_progress(program, maps.size(), c.progress);
   const int listed = list_maps(c, maps);
+  run_progress().erase();
   return folders_read ? listed : failed;
 }

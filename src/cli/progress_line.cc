@@ -8,9 +8,11 @@
 
 #include "support/console.h"
 #include "support/format_line.h"
+#include "support/output_stream.h"
 
-void progress_line::start(const char* program, std::size_t total, bool enabled) {
+void progress_line::start(const char* program, std::size_t total, bool enabled, bool at_once) {
   enabled_ = enabled && total > 1;
+  at_once_ = at_once;
   program_ = program;
   total_ = total;
   done_ = failed_ = 0;
@@ -22,7 +24,7 @@ void progress_line::done_one(bool failed) {
   if (failed) ++failed_;
   if (!enabled_ || done_ >= total_) return;
   const clock::time_point now = clock::now();
-  if (now - started_ < std::chrono::seconds(1) || (shown_ > 0 && now - drawn_ < std::chrono::milliseconds(100))) return;
+  if ((!at_once_ && now - started_ < std::chrono::seconds(1)) || (shown_ > 0 && now - drawn_ < std::chrono::milliseconds(100))) return;
   drawn_ = now;
   std::string line = format_line("%s: %llu of %llu maps", program_.c_str(), static_cast<unsigned long long>(done_),
                                  static_cast<unsigned long long>(total_));
@@ -44,6 +46,23 @@ void progress_line::erase() {
 progress_line& run_progress() {
   static progress_line line;
   return line;
+}
+
+namespace {
+
+bool output_is_terminal = false;
+
+void erase_before(int stream) {
+  if (stream == 2 || output_is_terminal) run_progress().erase();
+}
+
+}  // namespace
+
+void start_run_progress(const char* program, std::size_t total, progress_choice choice) {
+  const bool enabled = choice != progress_choice::off && stream_is_terminal(2);
+  output_is_terminal = stream_is_terminal(1);
+  if (enabled) set_before_standard_write(erase_before);
+  run_progress().start(program, total, enabled, choice == progress_choice::forced);
 }
 
 bool stream_is_terminal(int stream) {

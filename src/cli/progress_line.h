@@ -13,7 +13,8 @@
 class progress_line {
  public:
   // `enabled`: standard error is a terminal and the run wants the line.
-  void start(const char* program, std::size_t total, bool enabled);
+  // `at_once`: --progress, which does not wait for the first second.
+  void start(const char* program, std::size_t total, bool enabled, bool at_once = false);
   void done_one(bool failed);
   // Before any other output, and at the end; nothing when nothing is shown.
   void erase();
@@ -21,6 +22,7 @@ class progress_line {
  private:
   using clock = std::chrono::steady_clock;
   bool enabled_ = false;
+  bool at_once_ = false;
   std::string program_;
   std::size_t total_ = 0, done_ = 0, failed_ = 0;
   std::size_t shown_ = 0;  // the length of the line on the screen
@@ -29,6 +31,14 @@ class progress_line {
 
 // The programs' one line: the output layer erases it before it writes.
 progress_line& run_progress();
+
+// --progress and --no-progress, the last given holding.
+enum class progress_choice { automatic, forced, off };
+
+// Starts the run's line for a batch of `total` maps, on a terminal only, and
+// has the output layer erase it before every other write to standard error,
+// and to standard output where that is the same terminal.
+void start_run_progress(const char* program, std::size_t total, progress_choice choice);
 
 // Whether stream 1 or 2 is a terminal (on Windows a console).
 bool stream_is_terminal(int stream);

@@ -5,8 +5,18 @@
 
 #include "support/console.h"
 
+namespace {
+
+void (*before_write)(int stream) = nullptr;
+
+}  // namespace
+
+void set_before_standard_write(void (*before)(int stream)) { before_write = before; }
+
 void output_stream::send(const char* bytes, std::size_t length) {
-  if (error_ == 0 && length > 0) error_ = console_write(stream_, bytes, length);
+  if (error_ != 0 || length == 0) return;
+  if (before_write != nullptr) before_write(stream_);
+  error_ = console_write(stream_, bytes, length);
 }
 
 void output_stream::flush() {
@@ -35,5 +45,6 @@ void print_error_line(std::string_view line) {
   standard_output().flush();
   std::string text(line);
   text += '\n';
+  if (before_write != nullptr) before_write(2);
   console_write(2, text.data(), text.size());
 }

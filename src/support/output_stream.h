@@ -44,6 +44,10 @@ class output_stream {
 
 output_stream& standard_output();
 
+// Called with the stream (1 or 2) before anything is written to it, so that
+// a line drawn in place on a terminal can be erased first; null: nothing.
+void set_before_standard_write(void (*before)(int stream));
+
 // Flushes standard output, so that the order of the lines is kept, then
 // writes `line` and a newline to standard error.
 void print_error_line(std::string_view line);
