@@ -18,7 +18,7 @@ _mapgraft_edit_arguments() {
     --remove) echo index ;;
     --remove-type) echo type ;;
     --replace) echo index file ;;
-    --tileset | -o | --output) echo file ;;
+    --tileset | -o | --output | --import | --copy-from) echo file ;;
   esac
 }
 
@@ -125,11 +125,11 @@ _mapgraft_complete_options() {
 
 _mapgraft_inspect() {
   _mapgraft_complete_options _mapgraft_inspect_arguments \
-    "--json --tileset --get --keys -o --output -h --help --version"
+    "--json --csv --tileset --get --keys -r --recursive --progress --no-progress -o --output -h --help --version"
 }
 _mapgraft_edit() {
   _mapgraft_complete_options _mapgraft_edit_arguments \
-    "--add --set --unset --remove --remove-type --replace --tileset -n --dry-run -o --output --force -v --verbose -q --quiet -h --help --version"
+    "--add --set --unset --remove --remove-type --replace --tileset --copy-from --import -r --recursive --progress --no-progress -n --dry-run -o --output --force -v --verbose -q --quiet -h --help --version"
 }
 
 # mapgraft takes a map, then a chunk type and the file of its data; an

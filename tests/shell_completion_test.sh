@@ -34,7 +34,10 @@ check '' mapgraft-inspect --get ''
 check 'a.lvl b.LVL sub' mapgraft-inspect --get NAME ''
 check 'a.lvl b.LVL notes.txt sub tiles.bmp x=y.bmp' mapgraft-inspect --json -o ''
 check '--verbose --version' mapgraft-edit --ver
-check '--remove --remove-type --replace' mapgraft-edit --re
+check '--recursive --remove --remove-type --replace' mapgraft-edit --re
+check 'notes.txt' mapgraft-edit --import n
+check 'notes.txt' mapgraft-edit --copy-from n
+check '--csv' mapgraft-inspect --cs
 check '' mapgraft-edit --add ''
 check 'notes.txt' mapgraft-edit --add ATTR n
 check 'a.lvl b.LVL sub' mapgraft-edit --add ATTR notes.txt ''
