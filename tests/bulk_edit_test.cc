@@ -78,7 +78,8 @@ TEST(EditProgram, ImportTablesAreCheckedWholeBeforeAnyMap) {
       {"file,A\r\n" + map + ",1,2\r\n", "line 2: 3 cells, but the header has 2"},
       {"file,A,A\r\n", "line 1: the header names 'A' twice"},
       {"file,A\r\n\"" + map + "\r\n", "line 2: a quote is never closed"},
-      {row + "null}\n" + row + "null}\n", "line 2: '" + map + "' is named on an earlier row too"},
+      {row + "null}\n" + row + "null}\n", "line 2: '" + map + "' is named on an earlier row too" +
+                                        (editor_is_windows() ? " (letter case aside)" : "")},
   };
   for (const auto& [table, why] : cases) {
     write_file(folder.path("t"), text_bytes(table));
@@ -115,7 +116,8 @@ TEST(EditProgram, RecursiveFoldersStandForTheirMaps) {
   write_file(tree + "/notes.txt", text_bytes("not a map"));
   if (!editor_is_windows()) fs::create_symlink("b", tree + "/a/link");
   const std::string up = editor_is_windows() ? tree + "/UP.LVL: unchanged\n" : "";
-  const run_result r = run_editor({"-r", "--unset", "K", tree, "--no-progress"});
+  // --progress asks for the line, which a file as standard error never gets.
+  const run_result r = run_editor({"-r", "--unset", "K", tree, "--progress"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, up + tree + "/a/.hidden/h.lvl: unchanged\n" + tree + "/a/x.lvl: unchanged\n" + tree + "/b/y.lvl: unchanged\n");
   EXPECT_EQ(r.err, "");

@@ -33,11 +33,15 @@ bool is_printable_text(std::span<const std::uint8_t> bytes) {
   return true;
 }
 
-// Through the C library, so that Windows writes them untranslated.
-status write_binary_output(std::span<const std::uint8_t> bytes) {
+void standard_output_untranslated() {
 #ifdef _WIN32
   _setmode(_fileno(stdout), _O_BINARY);
 #endif
+}
+
+// Through the C library, so that Windows writes them untranslated.
+status write_binary_output(std::span<const std::uint8_t> bytes) {
+  standard_output_untranslated();
   if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size())
     return status::failure(error_code::io, system_error_text(errno));
   if (std::fflush(stdout) != 0) return status::failure(error_code::io, system_error_text(errno));

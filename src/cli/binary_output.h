@@ -14,6 +14,10 @@ bool standard_output_is_terminal();
 // control characters but TAB, LF and CR, and no DEL or C1 controls.
 bool is_printable_text(std::span<const std::uint8_t> bytes);
 
+// From now on standard output goes out byte for byte: on Windows, where the
+// C library's text mode would turn each LF into CR LF, it becomes binary.
+void standard_output_untranslated();
+
 // Written untranslated: on Windows, standard output is switched to binary.
 status write_binary_output(std::span<const std::uint8_t> bytes);
 

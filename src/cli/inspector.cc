@@ -296,16 +296,24 @@ int list_csv(const std::vector<std::string>& paths) {
     }
     rows.push_back(std::move(r));
   }
+  // The table's CR LF are its own.
+  standard_output_untranslated();
   output_stream& out = standard_output();
   out.write("file");
-  for (const std::string& key : keys) out.write("," + csv_cell(key));
+  for (const std::string& key : keys) {
+    out.put(',');
+    out.write(csv_cell(key));
+  }
   out.write("\r\n");
   std::vector<const std::string*> line(keys.size());
   for (const row& r : rows) {
     std::fill(line.begin(), line.end(), nullptr);
     for (const auto& [column, value] : r.cells) line[column] = &value;
     out.write(csv_cell(r.path));
-    for (const std::string* value : line) out.write(value == nullptr ? std::string(",") : "," + csv_cell(*value));
+    for (const std::string* value : line) {
+      out.put(',');
+      if (value != nullptr) out.write(csv_cell(*value));
+    }
     out.write("\r\n");
   }
   if (std::string why; !report_written(why)) return output_failed(why);
