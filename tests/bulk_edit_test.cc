@@ -127,4 +127,20 @@ TEST(EditProgram, RecursiveFoldersStandForTheirMaps) {
   EXPECT_EQ(plain.err, "mapgraft-edit: '" + tree + "': cannot open: not a regular file but a folder (-r edits the maps in it)\n");
 }
 
+TEST(EditProgram, ProgressIsShownOnATerminalAndErasedBeforeEachLine) {
+  if (!editor_is_native()) GTEST_SKIP() << "needs the program's own terminal";
+  temp_folder folder;
+  std::vector<std::string> args = {"--progress", "--set", "A=1"};
+  for (const char* name : {"1.lvl", "2.lvl", "3.lvl"}) {
+    write_file(folder.path(name), attr_map({}));
+    args.push_back(folder.path(name));
+  }
+  run_options on_terminal;
+  on_terminal.stdout_terminal = on_terminal.stderr_terminal = true;
+  const std::string shown = "mapgraft-edit: 1 of 3 maps", blank(shown.size(), ' ');
+  const run_result r = run_editor(args, on_terminal);
+  EXPECT_EQ(r.raw_out.substr(r.raw_out.find('\n') + 1, 2 * shown.size() + 3), "\r" + shown + "\r" + blank + "\r") << r.raw_out;
+  EXPECT_EQ(run_editor({"--no-progress", "--set", "A=2", args[3], args[4]}, on_terminal).raw_out.find("maps"), std::string::npos);
+}
+
 }  // namespace

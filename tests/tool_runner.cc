@@ -117,6 +117,7 @@ run_result run_command(std::vector<std::string> words, const std::vector<std::st
     }
     if (terminal_end >= 0) dup2(terminal_end, 1);
     dup2(fileno(err), 2);
+    if (options.stderr_terminal && terminal_end >= 0) dup2(terminal_end, 2);
     if (in != nullptr) dup2(fileno(in), 0);
     if (pipe_ends[0] >= 0) {
       close(pipe_ends[0]);

@@ -30,6 +30,7 @@ struct run_options {
   std::function<void(pid_t)> while_running;  // called once the process has started
   std::optional<std::string> input;  // its standard input; none: the test's own
   bool stdout_terminal = false;      // standard output is a pseudo-terminal, whose output is kept as `out`
+  bool stderr_terminal = false;      // with stdout_terminal: standard error is that terminal too
 };
 
 struct run_result {
