@@ -300,6 +300,26 @@ static void test_new_file_of_acl_map(void) {
   mg_map_free(map);
 }
 
+/* The programs' rule and words, as the library gives them. */
+static void test_reasons(void) {
+  static const char notes[] = "hello world";
+  mg_map *map = NULL;
+  CHECK(mg_map_read(notes, 11, MG_READ_STRICT, &map) == MG_ERR_NOT_A_MAP && map == NULL);
+  CHECK(mg_map_read(notes, 11, MG_READ_STRICT | MG_READ_FORCE, &map) == MG_OK);
+  CHECK(mg_map_unlike_a_map(map) != NULL &&
+        strcmp(mg_map_unlike_a_map(map), "no bitmap, no metadata block, and 11 bytes are not whole 4-byte tiles") == 0);
+  CHECK(strcmp(mg_map_errmsg(map), "") == 0);
+  CHECK(mg_map_set_attr(map, "A=B", "x") == MG_ERR_ARGUMENT);
+  CHECK(strcmp(mg_map_errmsg(map), "key 'A=B' is empty or holds '='") == 0);
+  CHECK(mg_map_set_tileset(map, "hello", 5) == MG_ERR_BAD_TILESET);
+  CHECK(strcmp(mg_map_errmsg(map), "not a bitmap: it does not start with 'BM'") == 0);
+  CHECK(mg_map_set_attr(map, "A", "x") == MG_OK && strcmp(mg_map_errmsg(map), "") == 0);
+  mg_map_free(map);
+  CHECK(mg_map_read(notes, 8, MG_READ_STRICT, &map) == MG_OK && mg_map_unlike_a_map(map) == NULL);
+  mg_map_free(map);
+  CHECK(strcmp(mg_error_name(MG_ERR_DAMAGED), "MG_ERR_DAMAGED") == 0 && strcmp(mg_error_name(99), "MG_ERR_UNKNOWN") == 0);
+}
+
 int main(void) {
   char command[300];
   if (mkdtemp(folder) == NULL) return 1;
@@ -309,6 +329,7 @@ int main(void) {
   test_saving();
   test_new_file_of_acl_map();
   test_unknown_flags();
+  test_reasons();
   snprintf(command, sizeof command, "rm -rf '%s'", folder);
   if (system(command) != 0) ++failures;
   printf("%d failed\n", failures);
