@@ -243,6 +243,13 @@ int list_json(const std::vector<std::string>& paths) {
   return all_whole ? read_whole : failed;
 }
 
+// A map for its attributes, or the failure told, as the attribute listings take it.
+int read_attributes(const std::string& path, mapped_file_ptr& input, map_file& map, attribute_inspection& report) {
+  if (status s = read_map(path, input, map, report); !s.is_ok()) return complain(s.why());
+  if (report.damaged()) return damaged(path);
+  return read_whole;
+}
+
 bool is_cell_text(std::string_view text) {
   for (std::size_t at = 0; at < text.size();) {
     const std::size_t length = utf8_sequence_length(text, at);
@@ -268,12 +275,8 @@ int list_csv(const std::vector<std::string>& paths) {
     mapped_file_ptr input;
     map_file map;
     attribute_inspection report;
-    if (status s = read_map(path, input, map, report); !s.is_ok()) {
-      result = complain(s.why());
-      continue;
-    }
-    if (report.damaged()) {
-      result = damaged(path);
+    if (const int read = read_attributes(path, input, map, report); read != read_whole) {
+      result = read;
       continue;
     }
     if (!is_cell_text(path)) {
@@ -348,12 +351,8 @@ int list_attributes(const inspect_command& c, const std::vector<std::string>& pa
     mapped_file_ptr input;
     map_file map;
     attribute_inspection report;
-    if (status s = read_map(path, input, map, report); !s.is_ok()) {
-      result = complain(s.why());
-      continue;
-    }
-    if (report.damaged()) {
-      result = damaged(path);
+    if (const int read = read_attributes(path, input, map, report); read != read_whole) {
+      result = read;
       continue;
     }
     const std::string prefix = several ? shown_name(path) + ": " : "";
