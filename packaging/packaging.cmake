@@ -4,8 +4,8 @@
 #
 # Installed files come in components, so that the Windows zip can take the
 # programs of two builds (64-bit and 32-bit) and the documents of one, and so
-# that the .deb splits into three packages (mapgraft, libmapgraft0,
-# libmapgraft-dev):
+# that the .deb splits into packages (mapgraft, libmapgraft0,
+# libmapgraft-dev, python3-mapgraft; mapgraft-web comes from web-install.cmake):
 #   programs     mapgraft, mapgraft-inspect, mapgraft-edit
 #   manual       their manual pages, and their bash completion (on Windows: the
 #                pages as HTML)
