@@ -90,10 +90,7 @@ bool attribute_of(const chunk_found& found, attribute& out) {
   const std::uint8_t* record = found.record;
   if (std::memcmp(record, "ATTR", 4) != 0) return false;
   const std::string_view data(reinterpret_cast<const char*>(record + chunk_header_size), read_u32le(record + 4));
-  const std::size_t equals = data.find('=');
-  if (equals == std::string_view::npos) return false;
-  out = {data.substr(0, equals), data.substr(equals + 1)};
-  return true;
+  return attribute_text(data, out.key, out.value);
 }
 
 void attribute_inspection::on_chunk(const chunk_found& found) {

@@ -24,10 +24,9 @@ std::vector<map_attribute> attributes_of(const level_image& image) {
   std::unordered_set<std::string_view> seen;
   chunk_list_for_each(image.chunks, [&](const chunk_record* record) {
     if (!is_attr(record)) return;
-    const std::string_view data = data_of(record);
-    const std::size_t equals = data.find('=');
-    if (equals == std::string_view::npos || !seen.insert(data.substr(0, equals)).second) return;
-    attributes.push_back({std::string(data.substr(0, equals)), std::string(data.substr(equals + 1))});
+    std::string_view key, value;
+    if (!attribute_text(data_of(record), key, value) || !seen.insert(key).second) return;
+    attributes.push_back({std::string(key), std::string(value)});
   });
   return attributes;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "level/attribute_text.h"
 #include "support/file_io.h"
 
 status key_index::note(chunk_slot slot, const chunk_view& chunk) {
@@ -25,9 +26,9 @@ status key_index::key_of(const chunk_view& chunk, std::string& key, bool& has_ke
     if (status s = file_read_at(chunk.source->file, 0, {reinterpret_cast<std::uint8_t*>(key.data()), key.size()}); !s.is_ok())
       return s;
   }
-  const std::size_t equals = key.find('=');
-  if (equals == std::string::npos) return status::ok();
-  key.resize(equals);
+  std::string_view name, value;
+  if (!attribute_text(key, name, value)) return status::ok();
+  key.resize(name.size());
   has_key = true;
   return status::ok();
 }
