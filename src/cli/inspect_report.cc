@@ -183,8 +183,7 @@ void json_inspection::on_chunk(const chunk_found& found) {
   attribute found_attribute;
   if (!attribute_of(found, found_attribute)) return;
   std::string key = json_string_text(found_attribute.key);
-  for (const auto& [seen, unused] : attributes_)
-    if (seen == key) return;
+  if (!seen_keys_.insert(key).second) return;
   attributes_.emplace_back(std::move(key), found_attribute);
 }
 

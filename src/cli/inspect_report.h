@@ -107,6 +107,7 @@ class json_inspection final : public inspect_sink {
   // The first value of each key, and the key as JSON text, by which keys
   // that decode to the same text are one.
   std::vector<std::pair<std::string, attribute>> attributes_;
+  std::unordered_set<std::string> seen_keys_;
   bool first_chunk_ = true;
   // The first damage found, for the map's one "damage" object.
   bool damage_noted_ = false;
