@@ -419,7 +419,7 @@ TEST(Inspect, ManyMapsValuesKeysAndTerminals) {
       {{"--get", "NAME", a}, false, 0, "Arena\n", ""},
       {{"--get", "ZONE", a}, false, 0, std::string("x\x1b\0y\n", 5), ""},
       {{"--get", "ZONE", a}, true, 0, "x??y\r\n", ""},
-      {{a, "--get=NAME", b}, false, 1, a + ": Arena\n", ""},
+      {{a, "--get=NAME", b}, false, 1, a + ": Arena\n", "mapgraft-inspect: '" + b + "' has no attribute 'NAME'\n"},
       {{"--get", "ZONE", a, a}, false, 0, a + ": x??y\n" + a + ": x??y\n", ""},
       {{"--keys", a}, false, 0, "NAME\nZONE\n", ""},
       {{a, "--keys", b}, false, 0, a + ": NAME\n" + a + ": ZONE\n", ""},

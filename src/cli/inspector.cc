@@ -362,7 +362,9 @@ int list_attributes(const inspect_command& c, const std::vector<std::string>& pa
       out.write(prefix + shown_text(c.what == mode::get ? a.value : a.key, sanitized) + "\n");
       found = true;
     }
-    if (c.what == mode::get && !found) result = failed;
+    // With hundreds of maps, the status alone would not tell which lacked it.
+    if (c.what == mode::get && !found)
+      result = complain(format_line("%s has no attribute %s", quoted_name(path).c_str(), quoted_name(c.key).c_str()));
     if (std::string why; !report_written(why)) return output_failed(why);
   }
   return result;
