@@ -143,4 +143,17 @@ TEST(EditProgram, ProgressIsShownOnATerminalAndErasedBeforeEachLine) {
   EXPECT_EQ(run_editor({"--no-progress", "--set", "A=2", args[3], args[4]}, on_terminal).raw_out.find("maps"), std::string::npos);
 }
 
+// A type copied from a report, where "AB" and two zero bytes show as "  AB".
+TEST(EditProgram, ATypeCopiedFromAReportSaysWhichTypeToUse) {
+  temp_folder folder;
+  const std::string map = folder.path("map.lvl");
+  const bytes before = attr_map({}, {{"AB", bytes(3, 1)}});
+  write_file(map, before);
+  const run_result r = run_editor({"--remove-type", "  AB", map});
+  EXPECT_EQ(r.out, map + ": unchanged\n");
+  EXPECT_EQ(r.err, "mapgraft-edit: '" + map + "': no chunk has type '  AB', but some have type 'AB', which the reports show so: use 'AB'\n");
+  EXPECT_EQ(read_file(map), before);
+  EXPECT_EQ(run_editor({"--remove-type", "AB", map}).err, "");
+}
+
 }  // namespace

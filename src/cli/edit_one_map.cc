@@ -55,6 +55,28 @@ status read_map(const command& c, map_file& map, report_sink& report) {
   return status::failure(error_code::not_a_map, not_a_map);
 }
 
+// The reports show a short type right-aligned, as "  AB" for AB and two zero
+// bytes, so a type copied from them has leading spaces where the chunk has
+// none: a --remove-type that matches nothing that way says which type to use.
+void hint_at_shown_types(const std::string& path, const level_image& image, std::span<const edit_operation> operations) {
+  for (const edit_operation& op : operations) {
+    if (op.what != edit_operation::kind::remove_type || op.type[0] != ' ') continue;
+    std::size_t spaces = 0;
+    while (spaces < 4 && op.type[spaces] == ' ') ++spaces;
+    std::uint8_t meant[4] = {};
+    std::memcpy(meant, op.type + spaces, 4 - spaces);
+    std::size_t exact = 0, shown = 0;
+    chunk_list_for_each(image.chunks, [&](const chunk_record* record) {
+      exact += std::memcmp(chunk_record_type(record), op.type, 4) == 0;
+      shown += std::memcmp(chunk_record_type(record), meant, 4) == 0;
+    });
+    if (exact > 0 || shown == 0 || spaces == 4) continue;
+    const std::string typed(reinterpret_cast<const char*>(op.type), 4), letters(typed.substr(spaces));
+    print_error_line(format_line(shown_type_hint, quoted_name(path).c_str(), quoted_name(typed).c_str(),
+                                 quoted_name(letters).c_str(), quoted_name(letters).c_str()));
+  }
+}
+
 }  // namespace
 
 status edit_map(const command& c, const std::string& path, std::span<const edit_operation> given,
@@ -70,6 +92,7 @@ status edit_map(const command& c, const std::string& path, std::span<const edit_
   null_report quiet;
   report_sink& report = c.verbose ? static_cast<report_sink&>(printed) : quiet;
   if (status s = read_map(c, map, report); !s.is_ok()) return s;
+  hint_at_shown_types(path, map.image(), given);
   std::vector<edit_operation> per_map;
   const bool computed = row != nullptr || !c.copy_sources.empty();
   if (computed) per_map = per_map_operations(c, map.image(), row);

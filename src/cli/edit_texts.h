@@ -78,6 +78,8 @@ constexpr const char* index_twice = "chunk index %s is given twice in one --remo
 constexpr const char* stdin_twice = "'-' (standard input) is given more than once";
 constexpr const char* stdin_as_map = "'-' (standard input) cannot be a MAP";
 constexpr const char* output_twice = "option '--output' is given more than once";
+constexpr const char* shown_type_hint =
+    "mapgraft-edit: %s: no chunk has type %s, but some have type %s, which the reports show so: use %s";
 constexpr const char* folder_unread = "cannot read the folder: %s";
 constexpr const char* folder_without_r = "cannot open: not a regular file but a folder (-r edits the maps in it)";
 constexpr const char* import_twice = "option '--import' is given more than once";
