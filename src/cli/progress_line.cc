@@ -26,19 +26,19 @@ void progress_line::done_one(bool failed) {
   const clock::time_point now = clock::now();
   if ((!at_once_ && now - started_ < std::chrono::seconds(1)) || (shown_ > 0 && now - drawn_ < std::chrono::milliseconds(100))) return;
   drawn_ = now;
-  std::string line = format_line("%s: %llu of %llu maps", program_.c_str(), static_cast<unsigned long long>(done_),
+  std::string line = format_line("\r%s: %llu of %llu maps", program_.c_str(), static_cast<unsigned long long>(done_),
                                  static_cast<unsigned long long>(total_));
   if (failed_ > 0) line += format_line(", %llu failed", static_cast<unsigned long long>(failed_));
-  const std::size_t length = line.size();
+  const std::size_t length = line.size() - 1;
   if (length < shown_) line.append(shown_ - length, ' ');
-  line.insert(0, "\r");
   shown_ = length;
   console_write(2, line.data(), line.size());
 }
 
 void progress_line::erase() {
   if (shown_ == 0) return;
-  std::string blank = "\r" + std::string(shown_, ' ') + "\r";
+  std::string blank(shown_ + 2, ' ');
+  blank.front() = blank.back() = '\r';
   shown_ = 0;
   console_write(2, blank.data(), blank.size());
 }
