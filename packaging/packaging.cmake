@@ -39,7 +39,7 @@ install(TARGETS ${MAPGRAFT_PROGRAMS} RUNTIME DESTINATION ${MAPGRAFT_PROGRAM_DIR}
 install(FILES README.md LICENSE DESTINATION ${MAPGRAFT_DOC_DIR} COMPONENT docs)
 # The README shows the picture and links the pages.
 install(FILES docs/default-tileset.png docs/usage.md docs/bad-input.md docs/windows.md docs/performance.md
-              docs/design.md docs/testing.md
+              docs/design.md docs/testing.md docs/durability.md docs/read-back.md docs/python.md
         DESTINATION ${MAPGRAFT_DOC_DIR}/docs COMPONENT docs)
 if(WIN32)
   # mandoc (Debian: apt-get install mandoc) is needed for the archive only: the
