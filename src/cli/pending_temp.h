@@ -1,12 +1,10 @@
 #pragma once
 
-#include <functional>
-#include <string>
+#include "support/temp_watcher.h"
 
 // What the programs give a save as its temporary-file watcher, so that a
-// signal that ends the process removes the one temporary file that may exist
-// at any time. The first call installs the handlers; they leave alone
-// a signal the process was started ignoring (nohup). Empty where the
-// replacement file keeps a handler of its own (Windows' console control
-// handler, which must hold its lock across the rename).
-std::function<void(const std::string& path, bool created)> pending_temp_watcher();
+// signal (or on Windows a console control event) that ends the process
+// removes the one temporary file that may exist at any time. The handlers
+// are installed once, before the first temporary file is made; on POSIX
+// systems they leave alone a signal the process was started ignoring (nohup).
+temp_watcher pending_temp_watcher();

@@ -75,16 +75,17 @@ class signals_blocked {
   sigset_t saved_;
 };
 
-void watch(const std::string& path, bool created) {
+void watch(const std::string& path, temp_step step) {
+  if (step != temp_step::creating && step != temp_step::gone) return;
   signals_blocked blocked;
   std::strncpy(pending_temp, path.c_str(), PATH_MAX);
   pending_temp[PATH_MAX] = '\0';
-  pending_armed = created ? 1 : 0;
+  pending_armed = step == temp_step::creating ? 1 : 0;
 }
 
 }  // namespace
 
-std::function<void(const std::string& path, bool created)> pending_temp_watcher() {
+temp_watcher pending_temp_watcher() {
   install_cleanup_handlers();
   return watch;
 }

@@ -9,6 +9,7 @@
 #include "level/level_report.h"
 #include "support/edit_target.h"
 #include "support/status.h"
+#include "support/temp_watcher.h"
 
 // Writing a map to a file, the one way every writer takes: the bytes go to a
 // temporary file beside the target, which is flushed, read back and compared
@@ -26,9 +27,9 @@ struct save_plan {
   const char* like = nullptr;           // creating: the file whose permission bits the new one takes; null: 0666
                                         // less the umask
   bool check_only = false;              // make every check possible without writing, and write nothing
-  // Told when the temporary file comes into being (true) and when it is gone
-  // (false), so that a program can remove it on a signal that ends it.
-  std::function<void(const std::string& path, bool created)> watch_temp;
+  // Told of the temporary file's steps, so that a program can remove it on a
+  // signal that ends it.
+  temp_watcher watch_temp;
 };
 
 struct save_outcome {

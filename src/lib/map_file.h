@@ -12,6 +12,7 @@
 #include "lib/format_terms.h"
 #include "support/byte_sink.h"
 #include "support/status.h"
+#include "support/temp_watcher.h"
 
 class edit_target;
 
@@ -38,7 +39,7 @@ struct map_save_options {
   bool check_only = false;        // every check possible, nothing written
   bool anyway = false;            // replace even a file changed since it was read
   report_sink* report = nullptr;  // the writer's lines; null: nobody
-  std::function<void(const std::string& path, bool created)> watch_temp;
+  temp_watcher watch_temp;
 };
 
 struct map_saved {

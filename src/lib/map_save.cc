@@ -23,8 +23,10 @@ int mg_map_save_file(const mg_map* map, const char* path, const mg_save_options*
     how.create = (o.flags & MG_SAVE_NEW) != 0;
     how.check_only = (o.flags & MG_SAVE_CHECK) != 0;
     how.anyway = (o.flags & MG_SAVE_ANYWAY) != 0;
-    how.watch_temp = [&o](const std::string& temp, bool created) {
-      if (o.temp != nullptr) o.temp(o.context, temp.c_str(), created ? 1 : 0);
+    // A C caller hears of the file's coming and going only.
+    how.watch_temp = [&o](const std::string& temp, temp_step step) {
+      if (o.temp != nullptr && (step == temp_step::creating || step == temp_step::gone))
+        o.temp(o.context, temp.c_str(), step == temp_step::creating ? 1 : 0);
     };
     map_saved saved;
     if (const status s = map->file.save(how, saved); !s.is_ok()) return result_of(s);

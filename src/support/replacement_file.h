@@ -9,17 +9,18 @@
 #include "support/byte_sink.h"
 #include "support/file_io.h"
 #include "support/status.h"
+#include "support/temp_watcher.h"
 
 class edit_target;
 
 // Replaces a file so that it is either rewritten whole or left as it was: the
 // new contents go to a temporary file beside it, which is flushed to disk and
 // then renamed over the target. A symbolic link keeps pointing at the file it
-// names. The temporary file is removed when anything fails, when the object
-// is destroyed before commit() (memory running out unwinds through it too),
-// and, unless a watcher is set, when a signal that ends the process by
-// default (SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGALRM and the like)
-// arrives meanwhile.
+// names. The temporary file is removed when anything fails and when the
+// object is destroyed before commit() (memory running out unwinds through it
+// too).
+// What a signal or a console control event that ends the process leaves is
+// the program's to remove: a watcher hears of the temporary file.
 //
 // On POSIX systems the new file is given the target's owner, group and
 // permissions, its access control list and its extended attributes, as far as
@@ -36,10 +37,9 @@ class replacement_file final : public byte_sink {
   // temporary file. `target` must stay open until after commit(): its lock
   // keeps other edits out until the new file is in place.
   status begin(const edit_target& target);
-  // Called with true once the temporary file exists and with false once it
-  // is gone or renamed into place, instead of the process-wide removal on a
-  // signal: a library leaves signals to its program.
-  void watch_temp(std::function<void(const std::string& path, bool created)> watch) { watch_ = std::move(watch); }
+  // Tells `watch` of the temporary file's steps: a library leaves signals
+  // to its program.
+  void watch_temp(temp_watcher watch) { watch_ = std::move(watch); }
   // Instead of replacing a file, creates `output`, which must not exist yet,
   // with the permission bits of `like` (without `like`, as a new file gets
   // them). The temporary file goes beside `output`, and commit() renames it
@@ -80,7 +80,7 @@ class replacement_file final : public byte_sink {
   void temp_created();
   void temp_gone();
 
-  std::function<void(const std::string&, bool)> watch_;
+  temp_watcher watch_;
   std::string temp_;
   std::string shown_;   // the target as the user named it, quoted for a line
   const edit_target* source_ = nullptr;  // null: a new file

@@ -107,11 +107,11 @@ status temp_folder_failure(const std::string& shown, const std::string& file, in
 replacement_file::~replacement_file() { discard(); }
 
 void replacement_file::temp_created() {
-  if (watch_) watch_(temp_, true);
+  if (watch_) watch_(temp_, temp_step::creating);
 }
 
 void replacement_file::temp_gone() {
-  if (watch_) watch_(temp_, false);
+  if (watch_) watch_(temp_, temp_step::gone);
   temp_.clear();
 }
 

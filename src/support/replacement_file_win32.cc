@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <iterator>
 #include <vector>
 
 #include "support/edit_target.h"
@@ -15,39 +14,8 @@
 
 namespace {
 
-// The one temporary file that may exist at any time, for the console control
-// handler, which Windows runs on a thread of its own.
-SRWLOCK pending_lock = SRWLOCK_INIT;
-wchar_t pending_temp[32768];
-bool pending_armed = false;
-
-class pending_locked {
- public:
-  pending_locked() { AcquireSRWLockExclusive(&pending_lock); }
-  ~pending_locked() { ReleaseSRWLockExclusive(&pending_lock); }
-  pending_locked(const pending_locked&) = delete;
-  pending_locked& operator=(const pending_locked&) = delete;
-};
-
-BOOL WINAPI remove_pending_temp(DWORD) {
-  // The lock is kept: the process is ending, and the editing thread must not
-  // create or rename anything meanwhile.
-  AcquireSRWLockExclusive(&pending_lock);
-  if (pending_armed) DeleteFileW(pending_temp);
-  pending_armed = false;
-  // End as the default handler would, with its status, but without running
-  // exit code while the editing thread may hold the C library's locks (Wine's
-  // default handler also ended the process with status 0).
-  TerminateProcess(GetCurrentProcess(), STATUS_CONTROL_C_EXIT);
-  return TRUE;
-}
-
-void install_cleanup_handler() {
-  static bool installed = false;
-  if (installed) return;
-  installed = true;
-  SetConsoleCtrlHandler(remove_pending_temp, TRUE);
-}
+// The most UTF-16 units a path may have.
+constexpr std::size_t longest_path = 32768;
 
 HANDLE handle_of(std::intptr_t value) { return reinterpret_cast<HANDLE>(value); }
 
@@ -89,19 +57,12 @@ std::string system_error_text(int error) {
 
 replacement_file::~replacement_file() { discard(); }
 
-// Called with the pending lock held.
 void replacement_file::temp_created() {
-  if (watch_)
-    watch_(temp_, true);
-  else
-    pending_armed = true;
+  if (watch_) watch_(temp_, temp_step::created);
 }
 
 void replacement_file::temp_gone() {
-  if (watch_)
-    watch_(temp_, false);
-  else
-    pending_armed = false;
+  if (watch_) watch_(temp_, temp_step::gone);
   temp_.clear();
 }
 
@@ -109,7 +70,6 @@ void replacement_file::discard() {
   if (handle_ != -1) CloseHandle(handle_of(handle_));
   handle_ = -1;
   if (!temp_.empty()) {
-    pending_locked locked;
     DeleteFileW(windows_path(temp_).c_str());
     temp_gone();
   }
@@ -145,15 +105,15 @@ status replacement_file::begin(const edit_target& target) {
 
 status replacement_file::create_temp(const std::string& folder, const std::string& name) {
   const DWORD attributes = source_ != nullptr && new_mode_ != 0 ? new_mode_ : FILE_ATTRIBUTE_NORMAL;
-  if (!watch_) install_cleanup_handler();
   DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
   for (int attempt = 0; attempt < 100; ++attempt, seed = seed * 1664525u + 1013904223u) {
     char suffix[16];
     std::snprintf(suffix, sizeof suffix, "%08lx", static_cast<unsigned long>(seed));
     const std::string temp = folder + "." + temp_name_part(name) + ".mapgraft-" + suffix;
     const std::wstring wide_temp = windows_path(temp);
-    if (wide_temp.size() >= std::size(pending_temp)) return failure(ERROR_FILENAME_EXCED_RANGE);
-    pending_locked locked;
+    if (wide_temp.size() >= longest_path) return failure(ERROR_FILENAME_EXCED_RANGE);
+    temp_ = temp;
+    if (watch_) watch_(temp_, temp_step::creating);
     // Shared for deletion only, so that the control handler can remove it
     // while it is still open; readable, so that what was written can be read
     // back through it.
@@ -161,12 +121,11 @@ status replacement_file::create_temp(const std::string& folder, const std::strin
                                     attributes, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
       const DWORD error = GetLastError();
+      temp_gone();
       if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
       return failure(error);
     }
     handle_ = reinterpret_cast<std::intptr_t>(file);
-    temp_ = temp;
-    if (!watch_) std::memcpy(pending_temp, wide_temp.c_str(), (wide_temp.size() + 1) * sizeof(wchar_t));
     temp_created();
     return status::ok();
   }
@@ -218,8 +177,8 @@ status replacement_file::commit() {
   if (!FlushFileBuffers(file)) error = GetLastError();
   if (!CloseHandle(file) && error == NO_ERROR) error = GetLastError();
   if (error == NO_ERROR) {
-    pending_locked locked;
     const std::wstring temp = windows_path(temp_), target = windows_path(target_);
+    if (watch_) watch_(temp_, temp_step::renaming);
     if (source_ != nullptr) {
       if (MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         temp_gone();
