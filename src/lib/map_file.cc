@@ -1,6 +1,8 @@
 #include "lib/map_file.h"
 
 #include <limits>
+#include <optional>
+#include <utility>
 
 #include "level/level_reader.h"
 #include "mapgraft.h"
@@ -30,14 +32,11 @@ class damage_note final : public report_sink {
   void chunk_written(const chunk_record* record) override { next_.chunk_written(record); }
   void flush() override { next_.flush(); }
 
-  bool found = false;
-  std::string text;
+  std::optional<std::string> first;
 
  private:
   void note(std::string_view line) {
-    if (found) return;
-    found = true;
-    text = line;
+    if (!first) first = std::string(line);
   }
 
   report_sink& next_;
@@ -57,10 +56,9 @@ status map_file::read(std::span<const std::uint8_t> input, const map_read_option
   if (level_read(image_, input, report, options.chunks_in_input ? read_copies::tileset_only : read_copies::all) ==
       read_result::rejected)
     return status::failure(error_code::not_a_map, "not a tarvex map file");
-  damaged_ = report.found;
-  damage_ = report.text;
+  damage_ = std::move(report.first);
   const bool forced = (options.flags & MG_READ_FORCE) != 0;
-  if (damaged_ && !forced) return status::failure(error_code::damaged, damage_);
+  if (damage_ && !forced) return status::failure(error_code::damaged, *damage_);
   if (image_.shape == level_shape::plain && input.size() % 4 != 0)
     unlike_a_map_ = format_line("no bitmap, no metadata block, and %lld bytes are not whole 4-byte tiles",
                                 static_cast<long long>(input.size()));

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -77,7 +78,7 @@ class map_file {
   const level_image& image() const { return image_; }
   level_shape shape_as_read() const { return shape_as_read_; }
   // The first damage found, in mapgraft-inspect's words, or null.
-  const char* damage() const { return damaged_ ? damage_.c_str() : nullptr; }
+  const char* damage() const { return damage_ ? damage_->c_str() : nullptr; }
   // Why the bytes read do not look like a map, or null.
   const char* unlike_a_map() const { return unlike_a_map_.empty() ? nullptr : unlike_a_map_.c_str(); }
   // By current index, with index_chunks.
@@ -108,10 +109,9 @@ class map_file {
 
   level_image image_;
   level_shape shape_as_read_ = level_shape::plain;
-  bool damaged_ = false;
   bool tileset_replaced_ = false;
   bool indexed_ = false;
-  std::string damage_;
+  std::optional<std::string> damage_;  // the first damage found, if any
   std::string unlike_a_map_;
   std::vector<const chunk_record*> records_;  // by current index
   std::vector<std::uint8_t> tileset_;
