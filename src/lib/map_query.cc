@@ -1,5 +1,7 @@
 #include <cstring>
+#include <string_view>
 
+#include "level/attribute_text.h"
 #include "lib/map_handle.h"
 
 int mg_map_shape(const mg_map* map) {
@@ -47,14 +49,14 @@ int mg_map_tiles(const mg_map* map, const unsigned char** data, size_t* size) {
 
 int mg_map_get_attr(const mg_map* map, const char* key, const unsigned char** value, size_t* size) {
   if (map == nullptr || key == nullptr || value == nullptr || size == nullptr) return MG_ERR_ARGUMENT;
-  const std::size_t key_length = std::strlen(key);
   for (const chunk_record* record : map->file.chunks()) {
-    const std::uint32_t length = chunk_record_length(record);
-    const std::uint8_t* data = chunk_record_bytes(record) + chunk_header_size;
-    if (std::memcmp(chunk_record_type(record), "ATTR", 4) != 0 || length < key_length + 1) continue;
-    if (std::memcmp(data, key, key_length) != 0 || data[key_length] != '=') continue;
-    *value = data + key_length + 1;
-    *size = length - key_length - 1;
+    if (std::memcmp(chunk_record_type(record), "ATTR", 4) != 0) continue;
+    const std::string_view data(reinterpret_cast<const char*>(chunk_record_bytes(record) + chunk_header_size),
+                                chunk_record_length(record));
+    std::string_view found_key, found_value;
+    if (!attribute_text(data, found_key, found_value) || found_key != key) continue;
+    *value = reinterpret_cast<const unsigned char*>(found_value.data());
+    *size = found_value.size();
     return MG_OK;
   }
   return MG_ERR_NO_ATTR;
