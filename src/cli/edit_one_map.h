@@ -3,7 +3,7 @@
 #include <span>
 #include <string>
 
-#include "cli/edit_command.h"
+#include "cli/edit_options.h"
 #include "lib/format_terms.h"
 #include "support/status.h"
 

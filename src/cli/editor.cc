@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "cli/binary_output.h"
-#include "cli/edit_command.h"
+#include "cli/edit_options.h"
 #include "cli/edit_one_map.h"
 #include "cli/folder_maps.h"
 #include "cli/progress_line.h"

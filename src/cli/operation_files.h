@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/edit_command.h"
+#include "cli/edit_options.h"
 #include "support/status.h"
 
 // The operations' FILEs, each read once before any map and kept in memory

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <unordered_set>
 
-#include "cli/edit_command.h"
+#include "cli/edit_options.h"
 #include "cli/edit_texts.h"
 #include "cli/import_plan.h"
 #include "mapgraft.h"

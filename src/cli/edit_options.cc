@@ -1,4 +1,4 @@
-#include "cli/edit_command.h"
+#include "cli/edit_options.h"
 
 #include <cstdint>
 #include <limits>
