@@ -1,4 +1,4 @@
-#include "cli/editor.h"
+#include "cli/edit_batch.h"
 
 #include <cstdint>
 #include <functional>
