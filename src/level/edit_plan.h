@@ -33,7 +33,7 @@ struct appended_chunk {
 // The edit is planned on the side and only applied to the image once every
 // operation has succeeded, so that a failed edit leaves the image as it was.
 // Each chunk read has a fate: kept (0), removed (-1), or new data (payload
-// k - 1 for k > 0). Planning is in level_edit.cc, the commit in
+// k - 1 for k > 0). Planning is in edit_planning.cc, the commit in
 // edit_commit.cc, the rebuilt chunk list in edit_rebuild.cc.
 class edit_plan {
  public:
