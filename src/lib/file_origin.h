@@ -4,20 +4,19 @@
 #include <string>
 #include <vector>
 
+#include "support/file_identity.h"
 #include "support/status.h"
 
 // A file as read: its bytes, and what tells whether it has changed since.
 // POSIX: device, inode, size, modification and change times; Windows: the
 // volume, the file index, the size, and FILE_BASIC_INFO's write and change
 // times.
-struct file_origin {
+struct file_origin : file_identity {
   bool known = false;
   std::string path;
-  std::uint64_t device = 0;
-  std::uint64_t file = 0;
   std::uint64_t size = 0;
   std::int64_t modified = 0;  // nanoseconds, or Windows' 100-nanosecond ticks
-  std::int64_t changed = 0;
+  std::int64_t changed = 0;  // the change stamp: ctime, or FILE_BASIC_INFO's ChangeTime
   bool operator==(const file_origin& other) const {
     return device == other.device && file == other.file && size == other.size && modified == other.modified &&
            changed == other.changed;

@@ -6,15 +6,14 @@
 #include <string>
 
 #include "support/edit_lock.h"
+#include "support/file_identity.h"
 #include "support/status.h"
 
 // Why open() gave up on a map that other edits kept replacing.
 inline constexpr const char* replaced_too_often_text = "replaced by other edits again and again";
 
 // What an edit knows of the file it read, from the descriptor it read it by.
-struct file_facts {
-  std::uint64_t device = 0;
-  std::uint64_t inode = 0;
+struct file_facts : file_identity {
   std::uint32_t owner = 0;
   std::uint32_t group = 0;
   std::uint32_t mode = 0;  // type and permission bits, as st_mode

@@ -22,7 +22,7 @@ bool same_file(const struct stat& a, const struct stat& b) { return a.st_dev == 
 file_facts facts_of(const struct stat& info) {
   file_facts facts;
   facts.device = static_cast<std::uint64_t>(info.st_dev);
-  facts.inode = static_cast<std::uint64_t>(info.st_ino);
+  facts.file = static_cast<std::uint64_t>(info.st_ino);
   facts.owner = info.st_uid;
   facts.group = info.st_gid;
   facts.mode = info.st_mode;

@@ -2,11 +2,11 @@
 
 #include <cstdint>
 
-// What tells one file from another whatever name reaches it: the device (or
-// volume) and the file's number on it.
+// What tells one file from another whatever name reaches it: the one "which
+// file" of every layer, which file_origin and file_facts extend.
 struct file_identity {
-  std::uint64_t device = 0;
-  std::uint64_t file = 0;
+  std::uint64_t device = 0;  // POSIX: st_dev; Windows: the volume serial number
+  std::uint64_t file = 0;    // POSIX: the inode; Windows: the file index (file ID)
   bool operator==(const file_identity&) const = default;
 };
 
