@@ -159,8 +159,9 @@ MG_EXPORT int mg_map_write(const mg_map *map, mg_write_fn *write, void *context)
 /* Replaces path safely: a temporary file beside it, flushed, read back and
  * compared, then renamed over it; owner, group, mode, ACL and attributes are
  * kept where they can be. options may be NULL. A map read by
- * mg_map_read_file refuses to replace its file once that has changed
- * (MG_ERR_CHANGED) unless MG_SAVE_ANYWAY; the file saved becomes its origin.
+ * mg_map_read_file refuses to replace its file once that has changed or
+ * another file has been put in its place (MG_ERR_CHANGED), whatever path
+ * names it, unless MG_SAVE_ANYWAY; the file saved becomes its origin.
  * Locking against other editors is the caller's job. */
 MG_EXPORT int mg_map_save_file(const mg_map *map, const char *path, const mg_save_options *options);
 

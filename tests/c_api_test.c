@@ -261,6 +261,32 @@ static void test_saving(void) {
   CHECK(mg_map_read_file(path_of("absent.lvl"), 0, &map) == MG_ERR_IO && errno == ENOENT && map == NULL);
 }
 
+/* The file is the same however the path to it is spelled: another edit's
+ * replacement is found whether the save names it so or otherwise. */
+static void test_changed_by_any_name(void) {
+  static const struct {
+    const char *read, *save;
+  } cases[] = {{"spelt.lvl", "spelt.lvl"}, {"spelt.lvl", "./spelt.lvl"}, {"spelt.lvl", ".//spelt.lvl"},
+               {"spelt-link.lvl", "spelt.lvl"}, {"spelt.lvl", "spelt-link.lvl"}};
+  mg_map *map = NULL;
+  char command[600];
+  const unsigned char *value = NULL;
+  size_t i, size = 0;
+  CHECK(symlink("spelt.lvl", path_of("spelt-link.lvl")) == 0);
+  for (i = 0; i < sizeof cases / sizeof *cases; ++i) {
+    put_file("spelt.lvl", "ABCDEFGH", 8);
+    CHECK(mg_map_read_file(path_of(cases[i].read), 0, &map) == MG_OK);
+    CHECK(mg_map_set_attr(map, "NAME", "library") == MG_OK);
+    snprintf(command, sizeof command, "'%s' -q --set OTHER=edit '%s'", MAPGRAFT_EDIT_EXE, path_of("spelt.lvl"));
+    CHECK(system(command) == 0);
+    CHECK(mg_map_save_file(map, path_of(cases[i].save), NULL) == MG_ERR_CHANGED);
+    mg_map_free(map);
+    CHECK(mg_map_read_file(path_of("spelt.lvl"), 0, &map) == MG_OK);
+    CHECK(mg_map_get_attr(map, "OTHER", &value, &size) == MG_OK && size == 4);
+    mg_map_free(map);
+  }
+}
+
 /* A flag bit this version does not know is refused before anything is read
  * or written, so that later versions can give it a meaning. */
 static void test_unknown_flags(void) {
@@ -327,6 +353,7 @@ int main(void) {
   test_reading();
   test_changes();
   test_saving();
+  test_changed_by_any_name();
   test_new_file_of_acl_map();
   test_unknown_flags();
   test_reasons();

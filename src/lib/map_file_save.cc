@@ -22,10 +22,14 @@ status map_file::save(const map_save_options& how, map_saved& saved) const {
   saved = map_saved{};
   const std::lock_guard<std::mutex> held(origin_lock_);
   // The file the map came from must be as it was read, unless the caller
-  // says otherwise.
-  if (!how.create && !how.anyway && origin_.known && origin_.path == how.path) {
+  // says otherwise: whatever the path's spelling, the same file, or another
+  // one put where it was.
+  if (!how.create && !how.anyway && origin_.known) {
     file_origin now;
-    if (!file_origin_now(how.path, now) || !(now == origin_))
+    const bool found = file_origin_now(how.path, now);
+    const bool same_file = found && now.identity == origin_.identity;
+    if ((same_file && !(now == origin_)) ||
+        (!same_file && same_location(found ? now.location : file_location(how.path), origin_.location)))
       return status::failure(error_code::changed, "the file changed since it was read");
   }
   save_plan plan;
