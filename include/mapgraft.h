@@ -61,7 +61,8 @@ enum mg_error {
   MG_ERR_NO_TILESET = 7,   /* the map has no tileset of its own */
   MG_ERR_BAD_TILESET = 8,  /* not a bitmap that can be a map's tileset */
   MG_ERR_TOO_LARGE = 9,    /* past the format's limits */
-  MG_ERR_IO = 10,          /* the reason is in errno, on Windows in GetLastError() */
+  MG_ERR_IO = 10,          /* the reason is in errno, on Windows in GetLastError(), always set: EISDIR
+                            * for a folder, EINVAL for a device or other file that is not regular */
   MG_ERR_CALLBACK = 11,    /* a write callback returned non-zero */
   MG_ERR_CHANGED = 12,     /* the file changed since it was read */
   MG_ERR_VERIFY = 13,      /* the file written does not read back as written */

@@ -287,6 +287,26 @@ static void test_changed_by_any_name(void) {
   }
 }
 
+/* Every MG_ERR_IO leaves its reason in errno, a target that is no file too. */
+static void test_io_reasons(void) {
+  static const struct {
+    const char *path;
+    int error;
+  } cases[] = {{"/tmp", EISDIR}, {"/tmp/", EISDIR}, {"/dev/null", EINVAL}, {"/dev/full", EINVAL}};
+  static const unsigned flags[] = {0, MG_SAVE_CHECK};
+  mg_save_options options = {sizeof(mg_save_options), 0, NULL, NULL, NULL};
+  mg_map *map = NULL;
+  size_t i, f;
+  CHECK(mg_map_read("ABCDEFGH", 8, 0, &map) == MG_OK);
+  for (i = 0; i < sizeof cases / sizeof *cases; ++i)
+    for (f = 0; f < sizeof flags / sizeof *flags; ++f) {
+      options.flags = flags[f];
+      errno = 0;
+      CHECK(mg_map_save_file(map, cases[i].path, &options) == MG_ERR_IO && errno == cases[i].error);
+    }
+  mg_map_free(map);
+}
+
 /* A flag bit this version does not know is refused before anything is read
  * or written, so that later versions can give it a meaning. */
 static void test_unknown_flags(void) {
@@ -354,6 +374,7 @@ int main(void) {
   test_changes();
   test_saving();
   test_changed_by_any_name();
+  test_io_reasons();
   test_new_file_of_acl_map();
   test_unknown_flags();
   test_reasons();

@@ -105,7 +105,7 @@ status edit_target::open(const char* path, const std::function<void()>& on_wait,
     }
     if (!S_ISREG(info.st_mode)) {
       release();
-      return status::failure(error_code::io, not_regular_text);
+      return not_regular_failure(S_ISDIR(info.st_mode));
     }
     if (first) first_seen = info;
     first = false;

@@ -16,6 +16,7 @@
 #include "support/file_attributes.h"
 #include "support/file_io.h"
 #include "support/format_line.h"
+#include "support/input_file.h"
 #include "support/shell_quote.h"
 
 namespace {
@@ -130,7 +131,7 @@ status replacement_file::begin(const edit_target& target) {
   source_ = &target;
   shown_ = quoted_name(target.path());
   target_ = target.file_path();
-  if (!S_ISREG(target.facts().mode)) return status::failure(error_code::io, "not a regular file");
+  if (!S_ISREG(target.facts().mode)) return not_regular_failure(S_ISDIR(target.facts().mode));
   // Opening without truncating proves the target may be written, which a
   // rename into a writable folder would not.
   const int probe = open(target_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);

@@ -10,6 +10,7 @@
 
 #include "support/edit_target.h"
 #include "support/file_io.h"
+#include "support/input_file.h"
 #include "support/windows_error.h"
 #include "support/windows_path.h"
 
@@ -120,10 +121,10 @@ status replacement_file::begin(const edit_target& target) {
   target_ = target.file_path();
   const DWORD attributes = GetFileAttributesW(windows_path(target_).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return last_failure();
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return status::failure(error_code::io, "not a regular file");
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return not_regular_failure(true);
   // Windows would rename over a read-only file only after the attribute is
   // cleared; the attribute is the user's way of saying no.
-  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return status::failure(error_code::io, "the file is read-only");
+  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return status::failure(error_code::io, "the file is read-only", ERROR_ACCESS_DENIED);
 
   // Opening without truncating proves the target may be written (no other
   // program holds it, the permissions allow it), which creating a file beside
@@ -133,7 +134,7 @@ status replacement_file::begin(const edit_target& target) {
   if (probe == INVALID_HANDLE_VALUE) return last_failure();
   const DWORD type = GetFileType(probe);
   CloseHandle(probe);
-  if (type != FILE_TYPE_DISK) return status::failure(error_code::io, "not a regular file");
+  if (type != FILE_TYPE_DISK) return not_regular_failure(false);
 
   // Hidden, system and archive go to the new file from the start.
   new_mode_ = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
@@ -302,9 +303,9 @@ status replacement_file::probe(const char* target) {
   const std::wstring path = windows_path(target);
   DWORD attributes = 0, type = FILE_TYPE_UNKNOWN;
   if (!facts_of(path, attributes, &type)) return last_failure();
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return status::failure(error_code::io, "not a regular file");
-  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return status::failure(error_code::io, "the file is read-only");
-  if (type != FILE_TYPE_DISK) return status::failure(error_code::io, "not a regular file");
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return not_regular_failure(true);
+  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return status::failure(error_code::io, "the file is read-only", ERROR_ACCESS_DENIED);
+  if (type != FILE_TYPE_DISK) return not_regular_failure(false);
   if (const DWORD error = write_access_error(path); error != NO_ERROR) return failure(error);
   return status::ok();
 }
