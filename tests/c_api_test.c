@@ -307,6 +307,28 @@ static void test_io_reasons(void) {
   mg_map_free(map);
 }
 
+/* A copy of a map whose file is gone takes a new file's mode, and the check
+ * says as much. */
+static void test_copy_of_removed_origin(void) {
+  static const unsigned flags[] = {MG_SAVE_NEW | MG_SAVE_CHECK, MG_SAVE_NEW};
+  mg_save_options options = {sizeof(mg_save_options), 0, NULL, NULL, NULL};
+  mg_map *map = NULL;
+  struct stat info;
+  size_t f;
+  const mode_t mask = umask(022);
+  put_file("gone.lvl", "ABCDEFGH", 8);
+  CHECK(chmod(path_of("gone.lvl"), 0600) == 0);
+  CHECK(mg_map_read_file(path_of("gone.lvl"), 0, &map) == MG_OK);
+  CHECK(unlink(path_of("gone.lvl")) == 0);
+  for (f = 0; f < sizeof flags / sizeof *flags; ++f) {
+    options.flags = flags[f];
+    CHECK(mg_map_save_file(map, path_of("gone-copy.lvl"), &options) == MG_OK);
+  }
+  CHECK(stat(path_of("gone-copy.lvl"), &info) == 0 && (info.st_mode & 07777) == 0644);
+  umask(mask);
+  mg_map_free(map);
+}
+
 /* A flag bit this version does not know is refused before anything is read
  * or written, so that later versions can give it a meaning. */
 static void test_unknown_flags(void) {
@@ -375,6 +397,7 @@ int main(void) {
   test_saving();
   test_changed_by_any_name();
   test_io_reasons();
+  test_copy_of_removed_origin();
   test_new_file_of_acl_map();
   test_unknown_flags();
   test_reasons();

@@ -150,8 +150,10 @@ status replacement_file::begin_new(const char* path, const char* like) {
   if (target_.empty()) return failure(ENOENT);
   new_mode_ = new_file_mode();
   struct stat info {};
-  if (like != nullptr) {
-    if (stat(like, &info) != 0) return failure(errno);
+  // A `like` that is gone leaves the mode of a file made from nothing.
+  if (like != nullptr && stat(like, &info) != 0) {
+    if (errno != ENOENT) return failure(errno);
+  } else if (like != nullptr) {
     new_mode_ = mode_without_acl_mask(like, info.st_mode & 07777);
     new_owner_ = info.st_uid;
     new_group_ = info.st_gid;

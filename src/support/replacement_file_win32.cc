@@ -333,7 +333,12 @@ status replacement_file::begin_new(const char* output, const char* like) {
   source_ = nullptr;
   if (status s = probe_new(output); !s.is_ok()) return s;
   DWORD attributes = 0;
-  if (like != nullptr && !facts_of(windows_path(like), attributes)) return last_failure();
+  // A `like` that is gone leaves the attributes of a file made from nothing.
+  if (like != nullptr && !facts_of(windows_path(like), attributes)) {
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) return failure(error);
+    attributes = 0;
+  }
   new_mode_ = attributes & FILE_ATTRIBUTE_READONLY;
   target_ = output;
   const std::string folder = folder_of(target_);
