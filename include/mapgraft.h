@@ -66,7 +66,8 @@ enum mg_error {
   MG_ERR_CALLBACK = 11,    /* a write callback returned non-zero */
   MG_ERR_CHANGED = 12,     /* the file changed since it was read */
   MG_ERR_VERIFY = 13,      /* the file written does not read back as written */
-  MG_ERR_EXISTS = 14       /* MG_SAVE_NEW: the file exists */
+  MG_ERR_EXISTS = 14,      /* MG_SAVE_NEW: the file exists */
+  MG_ERR_BUSY = 15         /* MG_SAVE_NOWAIT: another edit holds the file */
 };
 
 enum mg_shape { MG_SHAPE_PLAIN = 0, MG_SHAPE_TILESET = 1, MG_SHAPE_EXTENDED = 2 };
@@ -84,6 +85,7 @@ enum mg_shape { MG_SHAPE_PLAIN = 0, MG_SHAPE_TILESET = 1, MG_SHAPE_EXTENDED = 2 
 #define MG_SAVE_NEW 1u    /* create a new file, never replace one */
 #define MG_SAVE_CHECK 2u  /* make every check possible without writing, write nothing */
 #define MG_SAVE_ANYWAY 4u /* save even when the file changed since it was read */
+#define MG_SAVE_NOWAIT 8u /* fail with MG_ERR_BUSY instead of waiting for another edit of the file */
 /* Any other bit gives MG_ERR_ARGUMENT, and nothing is written. */
 
 typedef struct mg_map mg_map;
@@ -163,7 +165,11 @@ MG_EXPORT int mg_map_write(const mg_map *map, mg_write_fn *write, void *context)
  * mg_map_read_file refuses to replace its file once that has changed or
  * another file has been put in its place (MG_ERR_CHANGED), whatever path
  * names it, unless MG_SAVE_ANYWAY; the file saved becomes its origin.
- * Locking against other editors is the caller's job. */
+ * The file replaced is locked from the check to the rename with the lock
+ * mapgraft-edit takes (flock on POSIX systems, which other programs may
+ * ignore), so that a save and a program's edit of one map never lose either
+ * change: the save waits while another edit holds the file (on Windows, and
+ * with MG_SAVE_NOWAIT, it fails with MG_ERR_BUSY at once). */
 MG_EXPORT int mg_map_save_file(const mg_map *map, const char *path, const mg_save_options *options);
 
 #ifdef __cplusplus

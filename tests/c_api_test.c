@@ -2,10 +2,14 @@
 #define _POSIX_C_SOURCE 200809L
 #include <ctype.h>
 #include <errno.h>
+#include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include "mapgraft.h"
@@ -77,11 +81,11 @@ static void make_bitmap(unsigned char *bmp, unsigned size, unsigned declared) {
 
 static void test_texts(void) {
   int code;
-  for (code = -2; code <= MG_ERR_EXISTS + 2; ++code) {
+  for (code = -2; code <= MG_ERR_BUSY + 2; ++code) {
     const char *text = mg_strerror(code);
     CHECK(text != NULL && text[0] != '\0' && !isupper((unsigned char)text[0]));
-    if (code > MG_ERR_EXISTS || code < 0) CHECK(strcmp(text, "unknown error") == 0);
-    if (code >= 0 && code < MG_ERR_EXISTS) CHECK(strcmp(text, mg_strerror(code + 1)) != 0);
+    if (code > MG_ERR_BUSY || code < 0) CHECK(strcmp(text, "unknown error") == 0);
+    if (code >= 0 && code < MG_ERR_BUSY) CHECK(strcmp(text, mg_strerror(code + 1)) != 0);
   }
   CHECK(strcmp(mg_version(), MG_VERSION_STRING) == 0);
 }
@@ -287,6 +291,39 @@ static void test_changed_by_any_name(void) {
   }
 }
 
+/* A save holds the lock mapgraft-edit takes: while another edit holds the
+ * file it waits, then finds that edit's change, or with MG_SAVE_NOWAIT it
+ * gives up at once. */
+static void test_save_waits_for_an_edit(void) {
+  mg_save_options options = {sizeof(mg_save_options), MG_SAVE_NOWAIT, NULL, NULL, NULL};
+  mg_map *map = NULL;
+  buffer file;
+  int ready[2], status = 0;
+  char sign = 0;
+  pid_t editor;
+  put_file("held.lvl", "ABCDEFGH", 8);
+  CHECK(mg_map_read_file(path_of("held.lvl"), 0, &map) == MG_OK);
+  CHECK(mg_map_set_attr(map, "NAME", "library") == MG_OK);
+  CHECK(pipe(ready) == 0);
+  editor = fork();
+  if (editor == 0) {
+    const struct timespec pause = {0, 300000000};
+    int fd = open(path_of("held.lvl"), O_RDWR);
+    if (fd < 0 || flock(fd, LOCK_EX) != 0 || write(ready[1], "!", 1) != 1) _exit(1);
+    nanosleep(&pause, NULL);
+    _exit(pwrite(fd, "edited!!", 8, 0) == 8 ? 0 : 1);
+  }
+  CHECK(editor > 0 && read(ready[0], &sign, 1) == 1);
+  errno = 0;
+  CHECK(mg_map_save_file(map, path_of("held.lvl"), &options) == MG_ERR_BUSY);
+  CHECK(mg_map_save_file(map, path_of("held.lvl"), NULL) == MG_ERR_CHANGED);
+  CHECK(waitpid(editor, &status, 0) == editor && WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  CHECK(get_file("held.lvl", &file) == 8 && memcmp(file.bytes, "edited!!", 8) == 0);
+  close(ready[0]);
+  close(ready[1]);
+  mg_map_free(map);
+}
+
 /* Every MG_ERR_IO leaves its reason in errno, a target that is no file too. */
 static void test_io_reasons(void) {
   static const struct {
@@ -334,7 +371,7 @@ static void test_copy_of_removed_origin(void) {
 static void test_unknown_flags(void) {
   static const struct {
     unsigned read, save;
-  } cases[] = {{4u, 8u}, {MG_READ_FORCE | 8u, MG_SAVE_NEW | 16u}, {0xffffffffu, 0xfffffff0u}};
+  } cases[] = {{4u, 16u}, {MG_READ_FORCE | 8u, MG_SAVE_NEW | 32u}, {0xffffffffu, 0xfffffff0u}};
   mg_save_options options = {sizeof(mg_save_options), 0, NULL, NULL, NULL};
   mg_map *map = NULL, *refused = NULL;
   buffer file;
@@ -397,6 +434,7 @@ int main(void) {
   test_saving();
   test_changed_by_any_name();
   test_io_reasons();
+  test_save_waits_for_an_edit();
   test_copy_of_removed_origin();
   test_new_file_of_acl_map();
   test_unknown_flags();

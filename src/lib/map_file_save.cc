@@ -21,6 +21,15 @@ status map_file::write_to(byte_sink& out, report_sink& report) const { return le
 status map_file::save(const map_save_options& how, map_saved& saved) const {
   saved = map_saved{};
   const std::lock_guard<std::mutex> held(origin_lock_);
+  // A file replaced is held as the programs hold it, from the check to the
+  // rename, so that neither loses the other's edit; a map opened for an edit
+  // holds its file already.
+  edit_target locked;
+  const edit_target* target = opened_.get();
+  if (!how.create && target == nullptr) {
+    if (status s = locked.open_to_replace(how.path, how.wait); !s.is_ok()) return s;
+    target = &locked;
+  }
   // The file the map came from must be as it was read, unless the caller
   // says otherwise: whatever the path's spelling, the same file, or another
   // one put where it was.
@@ -34,7 +43,7 @@ status map_file::save(const map_save_options& how, map_saved& saved) const {
   }
   save_plan plan;
   plan.path = how.path;
-  plan.target = how.create ? nullptr : opened_.get();
+  plan.target = how.create ? nullptr : target;
   plan.create = how.create;
   plan.like = how.like != nullptr ? how.like : origin_.known ? origin_.path.c_str() : nullptr;
   plan.check_only = how.check_only;

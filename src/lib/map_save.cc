@@ -7,7 +7,7 @@ namespace {
 // The options of a caller built against this header, or of an older one.
 constexpr size_t first_options_size = sizeof(mg_save_options);
 // Any other bit may mean something to a later version.
-constexpr unsigned known_save_flags = MG_SAVE_NEW | MG_SAVE_CHECK | MG_SAVE_ANYWAY;
+constexpr unsigned known_save_flags = MG_SAVE_NEW | MG_SAVE_CHECK | MG_SAVE_ANYWAY | MG_SAVE_NOWAIT;
 
 }  // namespace
 
@@ -23,6 +23,7 @@ int mg_map_save_file(const mg_map* map, const char* path, const mg_save_options*
     how.create = (o.flags & MG_SAVE_NEW) != 0;
     how.check_only = (o.flags & MG_SAVE_CHECK) != 0;
     how.anyway = (o.flags & MG_SAVE_ANYWAY) != 0;
+    how.wait = (o.flags & MG_SAVE_NOWAIT) == 0;
     how.watch_temp = [&o](const std::string& temp, bool created) {
       if (o.temp != nullptr) o.temp(o.context, temp.c_str(), created ? 1 : 0);
     };
