@@ -109,6 +109,17 @@ typedef struct {
    * made (0), so that a program's signal handler can remove it; may be NULL. */
   void (*temp)(void *context, const char *path, int created);
   void *context;
+  /* A suffix such as "~" or ".orig" (a caller built against a header
+   * without this field passes a smaller size and makes no backup): before
+   * the file is replaced, the old one stays as
+   * its name with the suffix (through a symbolic link: beside the file
+   * linked to), by a hard link where the file system has them, else by a
+   * flushed copy; an older backup is replaced. A backup name that is a
+   * folder or a symbolic link, or one that cannot be made, fails the save
+   * (MG_ERR_IO) before anything is replaced; MG_SAVE_CHECK checks it. Not
+   * with MG_SAVE_NEW, which replaces nothing. NULL: no backup; an empty
+   * suffix, or one holding a path separator, is MG_ERR_ARGUMENT. */
+  const char *backup;
 } mg_save_options;
 
 /* A static, non-empty, lower-case text for any value; never NULL. */

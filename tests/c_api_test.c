@@ -1,6 +1,7 @@
 /* Drives libmapgraft through its C interface only, as outside code would. */
 #define _POSIX_C_SOURCE 200809L
 #include <ctype.h>
+#include <stddef.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
@@ -155,7 +156,7 @@ static void test_reading(void) {
 static void test_changes(void) {
   static unsigned char bitmap[64], too_large[70000];
   buffer before, after, program;
-  mg_save_options create = {sizeof(mg_save_options), MG_SAVE_NEW, NULL, NULL, NULL};
+  mg_save_options create = {sizeof(mg_save_options), MG_SAVE_NEW, NULL, NULL, NULL, NULL};
   mg_map *map = NULL;
   const unsigned char *value = NULL;
   size_t size = 0;
@@ -217,7 +218,7 @@ static void on_warn(void *context, const char *text) {
 }
 
 static void test_saving(void) {
-  mg_save_options options = {sizeof(mg_save_options), 0, on_warn, on_temp, NULL};
+  mg_save_options options = {sizeof(mg_save_options), 0, on_warn, on_temp, NULL, NULL};
   buffer meant, file;
   mg_map *map = NULL;
   struct {
@@ -295,7 +296,7 @@ static void test_changed_by_any_name(void) {
  * file it waits, then finds that edit's change, or with MG_SAVE_NOWAIT it
  * gives up at once. */
 static void test_save_waits_for_an_edit(void) {
-  mg_save_options options = {sizeof(mg_save_options), MG_SAVE_NOWAIT, NULL, NULL, NULL};
+  mg_save_options options = {sizeof(mg_save_options), MG_SAVE_NOWAIT, NULL, NULL, NULL, NULL};
   mg_map *map = NULL;
   buffer file;
   int ready[2], status = 0;
@@ -324,6 +325,45 @@ static void test_save_waits_for_an_edit(void) {
   mg_map_free(map);
 }
 
+/* The old file stays as the backup, the very file; a name that cannot take
+ * it fails the save before anything is replaced. */
+static void test_backups(void) {
+  static const struct {
+    const char *suffix;
+    unsigned flags;
+    int result, error, replaced;
+  } cases[] = {{"~", 0, MG_OK, 0, 1},           {".orig", 0, MG_OK, 0, 1},   {"~", 0, MG_OK, 0, 1},
+               {".dir", 0, MG_ERR_IO, EISDIR, 0}, {".dir", MG_SAVE_CHECK, MG_ERR_IO, EISDIR, 0},
+               {".link", 0, MG_ERR_IO, ELOOP, 0}, {"", 0, MG_ERR_ARGUMENT, 0, 0}, {"/x", 0, MG_ERR_ARGUMENT, 0, 0}};
+  mg_save_options options = {sizeof(mg_save_options), 0, NULL, NULL, NULL, NULL};
+  mg_map *map = NULL;
+  struct stat before, after, kept;
+  char value[8], backup[40];
+  size_t i;
+  put_file("kept.lvl", "ABCDEFGH", 8);
+  CHECK(mkdir(path_of("kept.lvl.dir"), 0700) == 0 && symlink("kept.lvl", path_of("kept.lvl.link")) == 0);
+  CHECK(mg_map_read_file(path_of("kept.lvl"), 0, &map) == MG_OK);
+  for (i = 0; i < sizeof cases / sizeof *cases; ++i) {
+    snprintf(value, sizeof value, "%d", (int)i);
+    snprintf(backup, sizeof backup, "kept.lvl%s", cases[i].suffix);
+    CHECK(mg_map_set_attr(map, "NAME", value) == MG_OK && stat(path_of("kept.lvl"), &before) == 0);
+    options.flags = cases[i].flags;
+    options.backup = cases[i].suffix;
+    errno = 0;
+    CHECK(mg_map_save_file(map, path_of("kept.lvl"), &options) == cases[i].result);
+    CHECK(cases[i].error == 0 || errno == cases[i].error);
+    CHECK(stat(path_of("kept.lvl"), &after) == 0 && (after.st_ino != before.st_ino) == cases[i].replaced);
+    if (cases[i].replaced)
+      CHECK(lstat(path_of(backup), &kept) == 0 && kept.st_ino == before.st_ino && kept.st_nlink == 1);
+  }
+  /* A caller built before the field knows nothing of backups. */
+  options.size = offsetof(mg_save_options, backup);
+  options.flags = 0;
+  CHECK(unlink(path_of("kept.lvl~")) == 0);
+  CHECK(mg_map_save_file(map, path_of("kept.lvl"), &options) == MG_OK && access(path_of("kept.lvl~"), F_OK) != 0);
+  mg_map_free(map);
+}
+
 /* Every MG_ERR_IO leaves its reason in errno, a target that is no file too. */
 static void test_io_reasons(void) {
   static const struct {
@@ -331,7 +371,7 @@ static void test_io_reasons(void) {
     int error;
   } cases[] = {{"/tmp", EISDIR}, {"/tmp/", EISDIR}, {"/dev/null", EINVAL}, {"/dev/full", EINVAL}};
   static const unsigned flags[] = {0, MG_SAVE_CHECK};
-  mg_save_options options = {sizeof(mg_save_options), 0, NULL, NULL, NULL};
+  mg_save_options options = {sizeof(mg_save_options), 0, NULL, NULL, NULL, NULL};
   mg_map *map = NULL;
   size_t i, f;
   CHECK(mg_map_read("ABCDEFGH", 8, 0, &map) == MG_OK);
@@ -348,7 +388,7 @@ static void test_io_reasons(void) {
  * says as much. */
 static void test_copy_of_removed_origin(void) {
   static const unsigned flags[] = {MG_SAVE_NEW | MG_SAVE_CHECK, MG_SAVE_NEW};
-  mg_save_options options = {sizeof(mg_save_options), 0, NULL, NULL, NULL};
+  mg_save_options options = {sizeof(mg_save_options), 0, NULL, NULL, NULL, NULL};
   mg_map *map = NULL;
   struct stat info;
   size_t f;
@@ -372,7 +412,7 @@ static void test_unknown_flags(void) {
   static const struct {
     unsigned read, save;
   } cases[] = {{4u, 16u}, {MG_READ_FORCE | 8u, MG_SAVE_NEW | 32u}, {0xffffffffu, 0xfffffff0u}};
-  mg_save_options options = {sizeof(mg_save_options), 0, NULL, NULL, NULL};
+  mg_save_options options = {sizeof(mg_save_options), 0, NULL, NULL, NULL, NULL};
   mg_map *map = NULL, *refused = NULL;
   buffer file;
   size_t i;
@@ -391,7 +431,7 @@ static void test_unknown_flags(void) {
 
 /* A new file's group bits are those of an ACL's group entry, not its mask. */
 static void test_new_file_of_acl_map(void) {
-  mg_save_options options = {sizeof(mg_save_options), MG_SAVE_NEW, NULL, NULL, NULL};
+  mg_save_options options = {sizeof(mg_save_options), MG_SAVE_NEW, NULL, NULL, NULL, NULL};
   mg_map *map = NULL;
   struct stat info;
   char command[400];
@@ -435,6 +475,7 @@ int main(void) {
   test_changed_by_any_name();
   test_io_reasons();
   test_save_waits_for_an_edit();
+  test_backups();
   test_copy_of_removed_origin();
   test_new_file_of_acl_map();
   test_unknown_flags();

@@ -47,6 +47,7 @@ status map_file::save(const map_save_options& how, map_saved& saved) const {
   plan.create = how.create;
   plan.like = how.like != nullptr ? how.like : origin_.known ? origin_.path.c_str() : nullptr;
   plan.check_only = how.check_only;
+  plan.backup = how.backup;
   plan.watch_temp = how.watch_temp;
   save_outcome outcome;
   null_report quiet;

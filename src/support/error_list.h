@@ -27,4 +27,5 @@
 #define MAPGRAFT_PROGRAM_ERRORS(X)                                          \
   X(edit_in_progress, MG_ERR_BUSY, "another edit holds the map")            \
   X(temp_folder, MG_ERR_IO, "the temporary file's folder failed")           \
-  X(empty_file, MG_ERR_IO, "empty file")
+  X(empty_file, MG_ERR_IO, "empty file")                                    \
+  X(backup, MG_ERR_IO, "the backup failed")
