@@ -13,16 +13,8 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "c_check.h"
 #include "mapgraft.h"
-
-static int failures = 0;
-#define CHECK(cond)                                                  \
-  do {                                                               \
-    if (!(cond)) {                                                   \
-      fprintf(stderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #cond); \
-      ++failures;                                                    \
-    }                                                                \
-  } while (0)
 
 static char folder[] = "/tmp/mg_c_api_XXXXXX";
 

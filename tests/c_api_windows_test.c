@@ -6,16 +6,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "c_check.h"
 #include "mapgraft.h"
-
-static int failures = 0;
-#define CHECK(cond)                                                      \
-  do {                                                                   \
-    if (!(cond)) {                                                       \
-      fprintf(stderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #cond); \
-      ++failures;                                                        \
-    }                                                                    \
-  } while (0)
 
 static void put_file(const char *name, const char *data) {
   FILE *f = fopen(name, "wb");
