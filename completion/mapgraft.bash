@@ -129,7 +129,7 @@ _mapgraft_inspect() {
 }
 _mapgraft_edit() {
   _mapgraft_complete_options _mapgraft_edit_arguments \
-    "--add --set --unset --remove --remove-type --replace --tileset --copy-from --import -r --recursive --progress --no-progress -n --dry-run -o --output --force -v --verbose -q --quiet -h --help --version"
+    "--add --set --unset --remove --remove-type --replace --tileset --copy-from --import -r --recursive --progress --no-progress -n --dry-run -o --output -b --backup --force -v --verbose -q --quiet -h --help --version"
 }
 
 # mapgraft takes a map, then a chunk type and the file of its data; an

@@ -61,11 +61,13 @@ enum mg_error {
   MG_ERR_NO_TILESET = 7,   /* the map has no tileset of its own */
   MG_ERR_BAD_TILESET = 8,  /* not a bitmap that can be a map's tileset */
   MG_ERR_TOO_LARGE = 9,    /* past the format's limits */
-  MG_ERR_IO = 10,          /* the reason is in errno, on Windows in GetLastError() */
+  MG_ERR_IO = 10,          /* the reason is in errno, on Windows in GetLastError(), always set: EISDIR
+                            * for a folder, EINVAL for a device or other file that is not regular */
   MG_ERR_CALLBACK = 11,    /* a write callback returned non-zero */
   MG_ERR_CHANGED = 12,     /* the file changed since it was read */
   MG_ERR_VERIFY = 13,      /* the file written does not read back as written */
-  MG_ERR_EXISTS = 14       /* MG_SAVE_NEW: the file exists */
+  MG_ERR_EXISTS = 14,      /* MG_SAVE_NEW: the file exists */
+  MG_ERR_BUSY = 15         /* MG_SAVE_NOWAIT: another edit holds the file */
 };
 
 enum mg_shape { MG_SHAPE_PLAIN = 0, MG_SHAPE_TILESET = 1, MG_SHAPE_EXTENDED = 2 };
@@ -83,6 +85,7 @@ enum mg_shape { MG_SHAPE_PLAIN = 0, MG_SHAPE_TILESET = 1, MG_SHAPE_EXTENDED = 2 
 #define MG_SAVE_NEW 1u    /* create a new file, never replace one */
 #define MG_SAVE_CHECK 2u  /* make every check possible without writing, write nothing */
 #define MG_SAVE_ANYWAY 4u /* save even when the file changed since it was read */
+#define MG_SAVE_NOWAIT 8u /* fail with MG_ERR_BUSY instead of waiting for another edit of the file */
 /* Any other bit gives MG_ERR_ARGUMENT, and nothing is written. */
 
 typedef struct mg_map mg_map;
@@ -106,6 +109,17 @@ typedef struct {
    * made (0), so that a program's signal handler can remove it; may be NULL. */
   void (*temp)(void *context, const char *path, int created);
   void *context;
+  /* A suffix such as "~" or ".orig" (a caller built against a header
+   * without this field passes a smaller size and makes no backup): before
+   * the file is replaced, the old one stays as
+   * its name with the suffix (through a symbolic link: beside the file
+   * linked to), by a hard link where the file system has them, else by a
+   * flushed copy; an older backup is replaced. A backup name that is a
+   * folder or a symbolic link, or one that cannot be made, fails the save
+   * (MG_ERR_IO) before anything is replaced; MG_SAVE_CHECK checks it. Not
+   * with MG_SAVE_NEW, which replaces nothing. NULL: no backup; an empty
+   * suffix, or one holding a path separator, is MG_ERR_ARGUMENT. */
+  const char *backup;
 } mg_save_options;
 
 /* A static, non-empty, lower-case text for any value; never NULL. */
@@ -159,9 +173,14 @@ MG_EXPORT int mg_map_write(const mg_map *map, mg_write_fn *write, void *context)
 /* Replaces path safely: a temporary file beside it, flushed, read back and
  * compared, then renamed over it; owner, group, mode, ACL and attributes are
  * kept where they can be. options may be NULL. A map read by
- * mg_map_read_file refuses to replace its file once that has changed
- * (MG_ERR_CHANGED) unless MG_SAVE_ANYWAY; the file saved becomes its origin.
- * Locking against other editors is the caller's job. */
+ * mg_map_read_file refuses to replace its file once that has changed or
+ * another file has been put in its place (MG_ERR_CHANGED), whatever path
+ * names it, unless MG_SAVE_ANYWAY; the file saved becomes its origin.
+ * The file replaced is locked from the check to the rename with the lock
+ * mapgraft-edit takes (flock on POSIX systems, which other programs may
+ * ignore), so that a save and a program's edit of one map never lose either
+ * change: the save waits while another edit holds the file (on Windows, and
+ * with MG_SAVE_NOWAIT, it fails with MG_ERR_BUSY at once). */
 MG_EXPORT int mg_map_save_file(const mg_map *map, const char *path, const mg_save_options *options);
 
 #ifdef __cplusplus

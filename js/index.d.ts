@@ -7,7 +7,8 @@ export type Shape = 'plain' | 'tileset' | 'extended';
 export type ErrorCode =
   | 'MG_ERR_NOMEM' | 'MG_ERR_ARGUMENT' | 'MG_ERR_NOT_A_MAP' | 'MG_ERR_DAMAGED' | 'MG_ERR_NO_CHUNK'
   | 'MG_ERR_NO_ATTR' | 'MG_ERR_NO_TILESET' | 'MG_ERR_BAD_TILESET' | 'MG_ERR_TOO_LARGE' | 'MG_ERR_IO'
-  | 'MG_ERR_CALLBACK' | 'MG_ERR_CHANGED' | 'MG_ERR_VERIFY' | 'MG_ERR_EXISTS' | 'MG_ERR_UNKNOWN';
+  | 'MG_ERR_CALLBACK' | 'MG_ERR_CHANGED' | 'MG_ERR_VERIFY' | 'MG_ERR_EXISTS' | 'MG_ERR_BUSY'
+  | 'MG_ERR_UNKNOWN';
 
 /** What every failure of the API throws; the message is the C library's text. */
 export interface MapgraftError extends Error {

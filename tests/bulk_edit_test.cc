@@ -157,3 +157,57 @@ TEST(EditProgram, ATypeCopiedFromAReportSaysWhichTypeToUse) {
 }
 
 }  // namespace
+
+// A map replaced stays as its backup; a name that cannot take it fails that
+// map before it is replaced, and the batch goes on.
+TEST(EditProgram, BackupsKeepTheMapReplaced) {
+  temp_folder folder;
+  const std::string a = folder.path("a.lvl"), f = folder.path("f.lvl"), m = folder.path("m.lvl");
+  const bytes first = attr_map({"NAME=A"});
+  write_file(a, first);
+  const std::string set = a + ": 0 removed, 0 added, 1 replaced; 1 chunks; " + std::to_string(first.size()) + " bytes ";
+  struct step {
+    std::vector<std::string> args;
+    std::string out, backup;
+    bytes kept;
+  } steps[] = {
+      {{"--backup", "--set", "NAME=B"}, set + "written\n", a + "~", first},
+      {{"--backup=.orig", "--set", "NAME=C"}, set + "written\n", a + ".orig", attr_map({"NAME=B"})},
+      {{"-b", "--set", "NAME=D"}, set + "written\n", a + "~", attr_map({"NAME=C"})},
+      {{"-b", "--set", "NAME=D"}, a + ": unchanged\n", a + "~", attr_map({"NAME=C"})},
+      {{"-n", "-b", "--set", "NAME=E"}, set + "would be written\n", a + "~", attr_map({"NAME=C"})},
+  };
+  for (const step& s : steps) {
+    std::vector<std::string> args = s.args;
+    args.push_back(a);
+    const run_result r = run_editor(args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, s.out);
+    EXPECT_EQ(read_file(s.backup), s.kept);
+  }
+
+  write_file(f, first);
+  write_file(m, first);
+  write_file(m + "~", first);
+  fs::create_directory(f + "~");
+  for (const std::string dry : {"-q", "-n"}) {
+    const run_result r = run_editor({dry, "-b", "--set", "NAME=X", f, m, m + "~"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "mapgraft-edit: '" + f + "': cannot make the backup '" + f + "~': it is a folder\n" +
+                         "mapgraft-edit: '" + m + "': cannot make the backup '" + m + "~': it is one of the maps being edited\n" +
+                         "mapgraft-edit: 2 of 3 maps failed\n");
+    EXPECT_EQ(read_file(f), first);
+    EXPECT_EQ(read_file(m), first);
+  }
+  EXPECT_EQ(read_file(m + "~~"), first);
+  if (!editor_is_windows()) {
+    fs::create_symlink("m.lvl", folder.path("l.lvl~"));
+    write_file(folder.path("l.lvl"), first);
+    const run_result r = run_editor({"-b", "--set", "NAME=X", folder.path("l.lvl")});
+    EXPECT_EQ(r.err, "mapgraft-edit: '" + folder.path("l.lvl") + "': cannot make the backup '" + folder.path("l.lvl~") +
+                         "': it is a symbolic link\n");
+  }
+  const run_result usage = run_editor({"-b", "--set", "NAME=X", "-o", folder.path("out.lvl"), a});
+  EXPECT_EQ(usage.status, 2);
+  EXPECT_EQ(usage.err, "mapgraft-edit: --backup cannot be used with --output: nothing is replaced\n" + try_help);
+}

@@ -1,23 +1,20 @@
 /* Drives libmapgraft through its C interface only, as outside code would. */
 #define _POSIX_C_SOURCE 200809L
 #include <ctype.h>
+#include <stddef.h>
 #include <errno.h>
+#include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
+#include "c_check.h"
 #include "mapgraft.h"
-
-static int failures = 0;
-#define CHECK(cond)                                                  \
-  do {                                                               \
-    if (!(cond)) {                                                   \
-      fprintf(stderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #cond); \
-      ++failures;                                                    \
-    }                                                                \
-  } while (0)
 
 static char folder[] = "/tmp/mg_c_api_XXXXXX";
 
@@ -77,11 +74,11 @@ static void make_bitmap(unsigned char *bmp, unsigned size, unsigned declared) {
 
 static void test_texts(void) {
   int code;
-  for (code = -2; code <= MG_ERR_EXISTS + 2; ++code) {
+  for (code = -2; code <= MG_ERR_BUSY + 2; ++code) {
     const char *text = mg_strerror(code);
     CHECK(text != NULL && text[0] != '\0' && !isupper((unsigned char)text[0]));
-    if (code > MG_ERR_EXISTS || code < 0) CHECK(strcmp(text, "unknown error") == 0);
-    if (code >= 0 && code < MG_ERR_EXISTS) CHECK(strcmp(text, mg_strerror(code + 1)) != 0);
+    if (code > MG_ERR_BUSY || code < 0) CHECK(strcmp(text, "unknown error") == 0);
+    if (code >= 0 && code < MG_ERR_BUSY) CHECK(strcmp(text, mg_strerror(code + 1)) != 0);
   }
   CHECK(strcmp(mg_version(), MG_VERSION_STRING) == 0);
 }
@@ -151,7 +148,7 @@ static void test_reading(void) {
 static void test_changes(void) {
   static unsigned char bitmap[64], too_large[70000];
   buffer before, after, program;
-  mg_save_options create = {sizeof(mg_save_options), MG_SAVE_NEW, NULL, NULL, NULL};
+  mg_save_options create = {sizeof(mg_save_options), MG_SAVE_NEW, NULL, NULL, NULL, NULL};
   mg_map *map = NULL;
   const unsigned char *value = NULL;
   size_t size = 0;
@@ -213,7 +210,7 @@ static void on_warn(void *context, const char *text) {
 }
 
 static void test_saving(void) {
-  mg_save_options options = {sizeof(mg_save_options), 0, on_warn, on_temp, NULL};
+  mg_save_options options = {sizeof(mg_save_options), 0, on_warn, on_temp, NULL, NULL};
   buffer meant, file;
   mg_map *map = NULL;
   struct {
@@ -261,13 +258,135 @@ static void test_saving(void) {
   CHECK(mg_map_read_file(path_of("absent.lvl"), 0, &map) == MG_ERR_IO && errno == ENOENT && map == NULL);
 }
 
+/* The file is the same however the path to it is spelled: another edit's
+ * replacement is found whether the save names it so or otherwise. */
+static void test_changed_by_any_name(void) {
+  static const struct {
+    const char *read, *save;
+  } cases[] = {{"spelt.lvl", "spelt.lvl"}, {"spelt.lvl", "./spelt.lvl"}, {"spelt.lvl", ".//spelt.lvl"},
+               {"spelt-link.lvl", "spelt.lvl"}, {"spelt.lvl", "spelt-link.lvl"}};
+  mg_map *map = NULL;
+  char command[600];
+  size_t i;
+  CHECK(symlink("spelt.lvl", path_of("spelt-link.lvl")) == 0);
+  for (i = 0; i < sizeof cases / sizeof *cases; ++i) {
+    put_file("spelt.lvl", "ABCDEFGH", 8);
+    CHECK(mg_map_read_file(path_of(cases[i].read), 0, &map) == MG_OK);
+    CHECK(mg_map_set_attr(map, "NAME", "library") == MG_OK);
+    snprintf(command, sizeof command, "'%s' -q --set OTHER=edit '%s'", MAPGRAFT_EDIT_EXE, path_of("spelt.lvl"));
+    CHECK(system(command) == 0);
+    CHECK(mg_map_save_file(map, path_of(cases[i].save), NULL) == MG_ERR_CHANGED);
+    mg_map_free(map);
+  }
+}
+
+/* A save holds the lock mapgraft-edit takes: while another edit holds the
+ * file it waits, then finds that edit's change, or with MG_SAVE_NOWAIT it
+ * gives up at once. */
+static void test_save_waits_for_an_edit(void) {
+  mg_save_options options = {sizeof(mg_save_options), MG_SAVE_NOWAIT, NULL, NULL, NULL, NULL};
+  mg_map *map = NULL;
+  buffer file;
+  int ready[2], status = 0;
+  char sign = 0;
+  pid_t editor;
+  put_file("held.lvl", "ABCDEFGH", 8);
+  CHECK(mg_map_read_file(path_of("held.lvl"), 0, &map) == MG_OK && pipe(ready) == 0);
+  editor = fork();
+  if (editor == 0) {
+    const struct timespec pause = {0, 300000000};
+    int fd = open(path_of("held.lvl"), O_RDWR);
+    if (fd < 0 || flock(fd, LOCK_EX) != 0 || write(ready[1], "!", 1) != 1) _exit(1);
+    nanosleep(&pause, NULL);
+    _exit(pwrite(fd, "edited!!", 8, 0) == 8 ? 0 : 1);
+  }
+  CHECK(editor > 0 && read(ready[0], &sign, 1) == 1);
+  errno = 0;
+  CHECK(mg_map_save_file(map, path_of("held.lvl"), &options) == MG_ERR_BUSY);
+  CHECK(mg_map_save_file(map, path_of("held.lvl"), NULL) == MG_ERR_CHANGED);
+  CHECK(waitpid(editor, &status, 0) == editor && WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  CHECK(get_file("held.lvl", &file) == 8 && memcmp(file.bytes, "edited!!", 8) == 0);
+  close(ready[0]), close(ready[1]);
+  mg_map_free(map);
+}
+
+/* The old file stays as the backup, the very file; a name that cannot take
+ * it fails the save before anything is replaced. */
+static void test_backups(void) {
+  static const struct {
+    const char *suffix;
+    unsigned flags;
+    int result, error, replaced;
+  } cases[] = {{"~", 0, MG_OK, 0, 1},           {".orig", 0, MG_OK, 0, 1},   {"~", 0, MG_OK, 0, 1},
+               {".dir", 0, MG_ERR_IO, EISDIR, 0}, {".dir", MG_SAVE_CHECK, MG_ERR_IO, EISDIR, 0},
+               {".link", 0, MG_ERR_IO, ELOOP, 0}, {"", 0, MG_ERR_ARGUMENT, 0, 0}, {"/x", 0, MG_ERR_ARGUMENT, 0, 0}};
+  mg_save_options options = {sizeof(mg_save_options), 0, NULL, NULL, NULL, NULL};
+  mg_map *map = NULL;
+  struct stat before, after, kept;
+  char value[8], backup[40];
+  size_t i;
+  put_file("kept.lvl", "ABCDEFGH", 8);
+  CHECK(mkdir(path_of("kept.lvl.dir"), 0700) == 0 && symlink("kept.lvl", path_of("kept.lvl.link")) == 0);
+  CHECK(mg_map_read_file(path_of("kept.lvl"), 0, &map) == MG_OK);
+  for (i = 0; i < sizeof cases / sizeof *cases; ++i) {
+    snprintf(value, sizeof value, "%d", (int)i);
+    snprintf(backup, sizeof backup, "kept.lvl%s", cases[i].suffix);
+    CHECK(mg_map_set_attr(map, "NAME", value) == MG_OK && stat(path_of("kept.lvl"), &before) == 0);
+    options.flags = cases[i].flags;
+    options.backup = cases[i].suffix;
+    errno = 0;
+    CHECK(mg_map_save_file(map, path_of("kept.lvl"), &options) == cases[i].result);
+    CHECK(cases[i].error == 0 || errno == cases[i].error);
+    CHECK(stat(path_of("kept.lvl"), &after) == 0 && (after.st_ino != before.st_ino) == cases[i].replaced);
+    if (cases[i].replaced)
+      CHECK(lstat(path_of(backup), &kept) == 0 && kept.st_ino == before.st_ino && kept.st_nlink == 1);
+  }
+  /* A caller built before the field knows nothing of backups. */
+  options.size = offsetof(mg_save_options, backup);
+  options.flags = 0;
+  CHECK(unlink(path_of("kept.lvl~")) == 0);
+  CHECK(mg_map_save_file(map, path_of("kept.lvl"), &options) == MG_OK && access(path_of("kept.lvl~"), F_OK) != 0);
+  mg_map_free(map);
+}
+
+/* Every MG_ERR_IO leaves its reason in errno, a target that is no file too;
+ * a copy of a map whose file is gone takes a new file's mode, as the check
+ * says it may. */
+static void test_io_reasons(void) {
+  static const struct {
+    const char *path;
+    unsigned flags;
+    int result, error;
+  } cases[] = {{"/tmp", 0, MG_ERR_IO, EISDIR},      {"/tmp/", MG_SAVE_CHECK, MG_ERR_IO, EISDIR},
+               {"/dev/null", 0, MG_ERR_IO, EINVAL}, {"/dev/full", MG_SAVE_CHECK, MG_ERR_IO, EINVAL},
+               {"/dev/full", 0, MG_ERR_IO, EINVAL}, {"gone-copy.lvl", MG_SAVE_NEW | MG_SAVE_CHECK, MG_OK, 0},
+               {"gone-copy.lvl", MG_SAVE_NEW, MG_OK, 0}};
+  mg_save_options options = {sizeof(mg_save_options), 0, NULL, NULL, NULL, NULL};
+  mg_map *map = NULL;
+  struct stat info;
+  size_t i;
+  const mode_t mask = umask(022);
+  put_file("gone.lvl", "ABCDEFGH", 8);
+  CHECK(chmod(path_of("gone.lvl"), 0600) == 0 && mg_map_read_file(path_of("gone.lvl"), 0, &map) == MG_OK);
+  CHECK(unlink(path_of("gone.lvl")) == 0);
+  for (i = 0; i < sizeof cases / sizeof *cases; ++i) {
+    options.flags = cases[i].flags;
+    errno = 0;
+    CHECK(mg_map_save_file(map, cases[i].path[0] == '/' ? cases[i].path : path_of(cases[i].path), &options) ==
+              cases[i].result && (cases[i].error == 0 || errno == cases[i].error));
+  }
+  CHECK(stat(path_of("gone-copy.lvl"), &info) == 0 && (info.st_mode & 07777) == 0644);
+  umask(mask);
+  mg_map_free(map);
+}
+
 /* A flag bit this version does not know is refused before anything is read
  * or written, so that later versions can give it a meaning. */
 static void test_unknown_flags(void) {
   static const struct {
     unsigned read, save;
-  } cases[] = {{4u, 8u}, {MG_READ_FORCE | 8u, MG_SAVE_NEW | 16u}, {0xffffffffu, 0xfffffff0u}};
-  mg_save_options options = {sizeof(mg_save_options), 0, NULL, NULL, NULL};
+  } cases[] = {{4u, 16u}, {MG_READ_FORCE | 8u, MG_SAVE_NEW | 32u}, {0xffffffffu, 0xfffffff0u}};
+  mg_save_options options = {sizeof(mg_save_options), 0, NULL, NULL, NULL, NULL};
   mg_map *map = NULL, *refused = NULL;
   buffer file;
   size_t i;
@@ -286,7 +405,7 @@ static void test_unknown_flags(void) {
 
 /* A new file's group bits are those of an ACL's group entry, not its mask. */
 static void test_new_file_of_acl_map(void) {
-  mg_save_options options = {sizeof(mg_save_options), MG_SAVE_NEW, NULL, NULL, NULL};
+  mg_save_options options = {sizeof(mg_save_options), MG_SAVE_NEW, NULL, NULL, NULL, NULL};
   mg_map *map = NULL;
   struct stat info;
   char command[400];
@@ -327,6 +446,10 @@ int main(void) {
   test_reading();
   test_changes();
   test_saving();
+  test_changed_by_any_name();
+  test_io_reasons();
+  test_save_waits_for_an_edit();
+  test_backups();
   test_new_file_of_acl_map();
   test_unknown_flags();
   test_reasons();

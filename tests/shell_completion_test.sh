@@ -36,6 +36,7 @@ check 'a.lvl b.LVL notes.txt sub tiles.bmp x=y.bmp' mapgraft-inspect --json -o '
 check '--verbose --version' mapgraft-edit --ver
 check '--recursive --remove --remove-type --replace' mapgraft-edit --re
 check 'notes.txt' mapgraft-edit --import n
+check '--backup' mapgraft-edit --ba
 check 'notes.txt' mapgraft-edit --copy-from n
 check '--csv' mapgraft-inspect --cs
 check '' mapgraft-edit --add ''

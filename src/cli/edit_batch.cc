@@ -15,6 +15,7 @@
 #include "cli/edit_texts.h"
 #include "cli/operation_files.h"
 #include "cli/option_parser.h"
+#include "support/backup_file.h"
 #include "support/file_identity.h"
 #include "support/format_line.h"
 #include "support/output_stream.h"
@@ -33,6 +34,15 @@ struct identity_hash {
   }
 };
 
+// Whether the backup of `path` would be put over a map of this run, by
+// name or by another name of the same file.
+bool backup_is_a_map(const command& c, const std::string& path, const std::unordered_map<std::string_view, std::size_t>& maps,
+                     const std::unordered_map<file_identity, std::size_t, identity_hash>& files) {
+  const std::string backup = backup_name(path.c_str(), c.backup->c_str());
+  file_identity identity;
+  return maps.count(backup) > 0 || (file_identity_of(backup.c_str(), identity) && files.count(identity) > 0);
+}
+
 int run(const command& c) {
   // A later name is skipped only when it reaches a file this run has already
   // dealt with: the new file it wrote, or one it found unchanged, would have
@@ -41,6 +51,14 @@ int run(const command& c) {
   std::unordered_map<file_identity, std::size_t, identity_hash> dealt_with;
   std::unordered_map<std::string_view, std::size_t> names;
   std::size_t failures = 0;
+  std::unordered_map<std::string_view, std::size_t> all_names;
+  std::unordered_map<file_identity, std::size_t, identity_hash> all_files;
+  if (c.backup) {
+    for (std::size_t i = 0; i < c.maps.size(); ++i) {
+      all_names.emplace(c.maps[i], i);
+      if (file_identity identity; file_identity_of(c.maps[i].c_str(), identity)) all_files.emplace(identity, i);
+    }
+  }
   start_run_progress("mapgraft-edit", c.maps.size(), c.progress);
   for (std::size_t i = 0, counted = 0; i < c.maps.size(); ++i) {
     if (i > 0) {
@@ -66,6 +84,12 @@ int run(const command& c) {
     }
     if (!c.recursive && is_folder(path)) {
       print_error_line(format_line(failure_line, quoted_name(path).c_str(), folder_without_r));
+      ++failures;
+      continue;
+    }
+    if (c.backup && backup_is_a_map(c, path, all_names, all_files)) {
+      const status s = backup_failure(backup_name(path.c_str(), c.backup->c_str()), backup_is_a_map_text);
+      print_error_line(format_line(failure_line, quoted_name(path).c_str(), s.why().c_str()));
       ++failures;
       continue;
     }

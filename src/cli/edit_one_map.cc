@@ -130,7 +130,7 @@ status edit_map(const command& c, const std::string& path, std::span<const edit_
   map.release_bytes();
 
   const auto write_failed = [&](const status& s) {
-    if (is_temp_folder_failure(s)) return s;
+    if (is_temp_folder_failure(s) || s.code() == error_code::backup) return s;
     if (c.writes_standard_output()) return refused(cannot_write_standard_output, s);
     return c.output ? status::failure(s.code(), format_line(cannot_write_output, quoted_name(*c.output).c_str(), s.why().c_str()),
                                       s.system_error())
@@ -154,6 +154,7 @@ status edit_map(const command& c, const std::string& path, std::span<const edit_
   how.create = c.output.has_value();
   how.like = path.c_str();
   how.check_only = c.dry_run;
+  how.backup = c.backup && !c.output ? c.backup->c_str() : nullptr;
   how.report = &report;
   how.watch_temp = pending_temp_watcher();
   map_saved saved;

@@ -96,6 +96,15 @@ status take_replace(command& c, const values& v) {
 
 status take_tileset(command& c, const values& v) { return push(c, operation(edit_operation::kind::tileset), v[0]); }
 
+// A suffix to the map's own name, as cp --backup=simple and sed -i take it.
+status take_backup(command& c, const values& v) {
+  const std::string suffix = v.empty() ? "~" : v[0];
+  if (suffix.empty() || suffix.find_first_of(backup_separators) != std::string::npos)
+    return refused(backup_not_suffix, suffix);
+  c.backup = suffix;
+  return status::ok();
+}
+
 status take_output(command& c, const values& v) {
   if (c.output) return status::failure(error_code::argument, output_twice);
   c.output = v[0];
@@ -121,7 +130,7 @@ status take_copy_from(command& c, const values& v) {
   return status::ok();
 }
 
-enum option_id { progress, no_progress, copy_from, recursive, import, add, set, unset, remove, remove_type, replace, tileset, dry_run, output, force, verbose, quiet, help, version };
+enum option_id { backup, progress, no_progress, copy_from, recursive, import, add, set, unset, remove, remove_type, replace, tileset, dry_run, output, force, verbose, quiet, help, version };
 
 constexpr option_spec option_table[] = {
     {"recursive", 'r', 0, recursive},
@@ -138,6 +147,7 @@ constexpr option_spec option_table[] = {
     {"tileset", 0, 1, tileset},
     {"dry-run", 'n', 0, dry_run},
     {"output", 'o', 1, output},
+    {"backup", 'b', 0, backup, false, true},
     {"force", 0, 0, force},
     {"verbose", 'v', 0, verbose},
     {"quiet", 'q', 0, quiet},
@@ -161,6 +171,7 @@ status take_option(command& c, const option_spec& option, const values& v) {
     case tileset: return take_tileset(c, v);
     case dry_run: c.dry_run = true; break;
     case output: return take_output(c, v);
+    case backup: return take_backup(c, v);
     case force: c.force = true; break;
     // Whichever of --verbose and --quiet comes last holds.
     case verbose: c.verbose = true; c.quiet = false; break;
@@ -195,6 +206,7 @@ status edit_command_parse(const std::vector<std::string>& arguments, command& c)
   if (c.help || c.version) return status::ok();
 
   if (std::find(c.maps.begin(), c.maps.end(), "-") != c.maps.end()) return status::failure(error_code::argument, stdin_as_map);
+  if (c.backup && c.output) return status::failure(error_code::argument, backup_with_output);
   if (c.import_table) {
     if (c.output) return status::failure(error_code::argument, import_with_output);
     if (!c.maps.empty()) return status::failure(error_code::argument, import_with_maps);

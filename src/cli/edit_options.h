@@ -17,6 +17,7 @@ struct command {
   std::vector<std::optional<std::string>> files;  // each operation's FILE
   std::vector<std::string> maps;
   std::optional<std::string> output;
+  std::optional<std::string> backup;  // the suffix of each replaced map's backup
   std::optional<std::string> import_table;  // --import TABLE: its rows name the maps
   std::vector<attribute_row> rows;
   std::vector<copy_source> copy_sources;  // by position among the operations           // by map, once the table is read

@@ -45,6 +45,9 @@ constexpr const char* help_text =
     "                               only); '-' is standard output, and the lines\n"
     "                               go to standard error; without an operation,\n"
     "                               convert or copy MAP\n"
+    "  -b, --backup[=SUFFIX]      keep each map replaced as MAP with SUFFIX (default\n"
+    "                               '~'), a hard link to the old file or a copy;\n"
+    "                               with -n, check that it could be made\n"
     "      --force                write a damaged map, or convert a file that does\n"
     "                               not look like a map\n"
     "  -v, --verbose              print mapgraft's report lines for each map, and\n"
@@ -88,6 +91,13 @@ constexpr const char* import_with_maps = "--import takes no MAP: the table names
 constexpr const char* import_refused = "--import %s: %s";
 constexpr const char* no_operation = "no operation given";
 constexpr const char* no_map = "no MAP given";
+constexpr const char* backup_with_output = "--backup cannot be used with --output: nothing is replaced";
+constexpr const char* backup_not_suffix = "--backup takes a suffix to the map's name, not '%s'";
+#ifdef _WIN32
+constexpr const char* backup_separators = "/\\:";
+#else
+constexpr const char* backup_separators = "/";
+#endif
 constexpr const char* output_needs_one_map = "--output takes exactly one MAP, not %llu";
 
 // A FILE or a map that fails, on standard error. Names are given quoted
@@ -102,6 +112,7 @@ constexpr const char* damaged_map = "damaged map: %s (--force writes it anyway)"
 constexpr const char* unlike_a_map = "does not look like a map: %s (--force converts it anyway)";
 constexpr const char* changed_while_waiting = "changed while waiting; indexes no longer apply";
 constexpr const char* waiting_line = "mapgraft-edit: waiting for another edit of %s";
+constexpr const char* backup_is_a_map_text = "it is one of the maps being edited";
 constexpr const char* same_file_note = "mapgraft-edit: %s: skipped: the same file as %s";
 constexpr const char* output_lost = "mapgraft-edit: cannot write standard output: %s";
 

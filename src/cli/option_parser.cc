@@ -48,7 +48,7 @@ status parse_options(std::span<const option_spec> table, const std::vector<std::
       entry = find_long(table, name.substr(2));
       if (entry == nullptr) return refused(unknown_option, name);
       if (equals != std::string::npos) {
-        if (entry->arguments == 0) return refused(takes_no_argument, name);
+        if (entry->arguments == 0 && !entry->optional_value) return refused(takes_no_argument, name);
         taken.push_back(argument.substr(equals + 1));
       }
     } else {

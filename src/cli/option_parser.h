@@ -20,6 +20,7 @@ struct option_spec {
   std::size_t arguments;  // 0, 1 or 2
   int id;
   bool ends_parsing = false;  // --help, --version: act at once, whatever follows
+  bool optional_value = false;  // with no arguments: the long form may still take one after '='
 };
 
 using option_taker = std::function<status(const option_spec& option, const std::vector<std::string>& values)>;

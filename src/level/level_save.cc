@@ -5,6 +5,7 @@
 
 #include "level/level_compare.h"
 #include "level/level_writer.h"
+#include "support/backup_file.h"
 #include "support/byte_sink.h"
 #include "support/file_io.h"
 #include "support/memory.h"
@@ -66,6 +67,12 @@ status level_save(const level_image& image, const save_plan& plan, report_sink& 
   if (plan.check_only)
     if (status s = plan.create ? replacement_file::probe_new(plan.path) : replacement_file::probe(plan.path); !s.is_ok())
       return s;
+  const bool backup = plan.backup != nullptr && !plan.create;
+  const std::string backup_path =
+      !backup ? std::string() : plan.target != nullptr ? backup_name(*plan.target, plan.backup) : backup_name(plan.path, plan.backup);
+  // A backup that cannot be made is found before anything is written.
+  if (backup)
+    if (status s = backup_probe(backup_path); !s.is_ok()) return s;
   // The sizes are refused before anything is opened for writing.
   counting_sink count;
   null_report quiet;
@@ -107,6 +114,8 @@ status level_save(const level_image& image, const save_plan& plan, report_sink& 
   if (!compared.is_ok() && !check.differs()) return unverified(compared);
   if (!check.same()) return status::failure(error_code::verify, "");
 
+  if (backup)
+    if (status s = backup_make(target->file_path(), backup_path); !s.is_ok()) return s;
   if (status s = file.commit(); !s.is_ok()) return s;
   outcome.length = length;
   outcome.warnings = file.warnings();

@@ -27,6 +27,7 @@ struct save_plan {
   const char* like = nullptr;           // creating: the file whose permission bits the new one takes; null: 0666
                                         // less the umask
   bool check_only = false;              // make every check possible without writing, and write nothing
+  const char* backup = nullptr;         // replacing: the suffix of the old file's backup (support/backup_file.h); null: none
   // Told of the temporary file's steps, so that a program can remove it on a
   // signal that ends it.
   temp_watcher watch_temp;

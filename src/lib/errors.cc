@@ -40,8 +40,9 @@ constexpr bool known(int error) { return error >= 0 && error < static_cast<int>(
 
 int result_of(const status& s) {
   const int code = public_codes[static_cast<int>(s.code())];
-  // The reason stays where the caller looks for it once the function returns.
-  if (code == MG_ERR_IO && s.system_error() != 0) return system_failure(s.system_error());
+  // The reason stays where the caller looks for it once the function returns;
+  // a failure the system gave no number for is the library's own.
+  if (code == MG_ERR_IO) return s.system_error() != 0 ? system_failure(s.system_error()) : internal_failure();
   return code;
 }
 

@@ -11,15 +11,18 @@
 // POSIX: device, inode, size, modification and change times; Windows: the
 // volume, the file index, the size, and FILE_BASIC_INFO's write and change
 // times.
-struct file_origin : file_identity {
+struct file_origin {
   bool known = false;
   std::string path;
+  // Where the file is, links and "." resolved (on Windows as the volume
+  // spells it), so that a file renamed over it is still found to be there.
+  std::string location;
+  file_identity identity;
   std::uint64_t size = 0;
   std::int64_t modified = 0;  // nanoseconds, or Windows' 100-nanosecond ticks
-  std::int64_t changed = 0;  // the change stamp: ctime, or FILE_BASIC_INFO's ChangeTime
+  std::int64_t changed = 0;
   bool operator==(const file_origin& other) const {
-    return device == other.device && file == other.file && size == other.size && modified == other.modified &&
-           changed == other.changed;
+    return identity == other.identity && size == other.size && modified == other.modified && changed == other.changed;
   }
 };
 
@@ -30,3 +33,10 @@ status file_origin_read(const char* path, std::vector<std::uint8_t>& bytes, file
 
 // The identity `path` names now; false when it has none.
 bool file_origin_now(const char* path, file_origin& origin);
+
+// Where `path` puts a file now, whether or not one is there: what
+// file_origin::location would be for it; empty when not even its folder
+// can be found.
+std::string file_location(const char* path);
+// Whether two locations are one: on Windows names differing in case are.
+bool same_location(const std::string& a, const std::string& b);

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <limits>
 
 #include "support/replacement_file.h"
@@ -15,8 +17,8 @@ file_origin origin_of(const char* path, const struct stat& info) {
   file_origin origin;
   origin.known = true;
   origin.path = path;
-  origin.device = static_cast<std::uint64_t>(info.st_dev);
-  origin.file = static_cast<std::uint64_t>(info.st_ino);
+  origin.location = file_location(path);
+  origin.identity = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
   origin.size = static_cast<std::uint64_t>(info.st_size);
   origin.modified = std::int64_t{info.st_mtim.tv_sec} * 1000000000 + info.st_mtim.tv_nsec;
   origin.changed = std::int64_t{info.st_ctim.tv_sec} * 1000000000 + info.st_ctim.tv_nsec;
@@ -64,3 +66,17 @@ bool file_origin_now(const char* path, file_origin& origin) {
   origin = origin_of(path, info);
   return true;
 }
+
+std::string file_location(const char* path) {
+  char buffer[PATH_MAX];
+  if (realpath(path, buffer) != nullptr) return buffer;
+  // No file there (yet): its folder, resolved, and its name.
+  const std::string given = path;
+  const std::size_t slash = given.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : given.substr(0, slash);
+  if (realpath(folder.c_str(), buffer) == nullptr) return {};
+  const std::string resolved = buffer;
+  return (resolved == "/" ? "" : resolved) + "/" + given.substr(slash + 1);
+}
+
+bool same_location(const std::string& a, const std::string& b) { return !a.empty() && a == b; }

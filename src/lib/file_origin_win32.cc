@@ -22,8 +22,8 @@ bool origin_of(HANDLE file, const char* path, file_origin& origin) {
     return false;
   origin.known = true;
   origin.path = path;
-  origin.device = info.dwVolumeSerialNumber;
-  origin.file = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  if (!final_path_of(reinterpret_cast<std::intptr_t>(file), origin.location)) origin.location = file_location(path);
+  origin.identity = {info.dwVolumeSerialNumber, (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
   origin.size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
   origin.modified = basic.LastWriteTime.QuadPart;
   origin.changed = basic.ChangeTime.QuadPart;
@@ -74,4 +74,31 @@ bool file_origin_now(const char* path, file_origin& origin) {
   const bool known = origin_of(file, path, origin);
   CloseHandle(file);
   return known;
+}
+
+std::string file_location(const char* path) {
+  const std::string given = path;
+  const auto resolved = [](const std::string& name, std::string& location) {
+    const HANDLE file = CreateFileW(windows_path(name).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool known = final_path_of(reinterpret_cast<std::intptr_t>(file), location);
+    CloseHandle(file);
+    return known;
+  };
+  std::string location;
+  if (resolved(given, location)) return location;
+  // No file there (yet): its folder, resolved, and its name.
+  const std::size_t cut = given.find_last_of("\\/:");
+  const std::string folder = cut == std::string::npos ? "." : given.substr(0, cut + 1);
+  if (!resolved(folder, location)) return {};
+  if (!location.empty() && location.back() != '\\') location += '\\';
+  return location + given.substr(cut == std::string::npos ? 0 : cut + 1);
+}
+
+bool same_location(const std::string& a, const std::string& b) {
+  if (a.empty() || b.empty()) return false;
+  const std::wstring wide_a = windows_path(a), wide_b = windows_path(b);
+  return CompareStringOrdinal(wide_a.c_str(), static_cast<int>(wide_a.size()), wide_b.c_str(), static_cast<int>(wide_b.size()),
+                              TRUE) == CSTR_EQUAL;
 }

@@ -39,6 +39,8 @@ struct map_save_options {
   const char* like = nullptr;     // creating: the file whose permission bits it takes
   bool check_only = false;        // every check possible, nothing written
   bool anyway = false;            // replace even a file changed since it was read
+  const char* backup = nullptr;   // replacing: the old file stays as its name with this suffix
+  bool wait = true;               // for another edit of the file replaced; false: fail with edit_in_progress
   report_sink* report = nullptr;  // the writer's lines; null: nobody
   temp_watcher watch_temp;
 };

@@ -21,19 +21,33 @@ status map_file::write_to(byte_sink& out, report_sink& report) const { return le
 status map_file::save(const map_save_options& how, map_saved& saved) const {
   saved = map_saved{};
   const std::lock_guard<std::mutex> held(origin_lock_);
+  // A file replaced is held as the programs hold it, from the check to the
+  // rename, so that neither loses the other's edit; a map opened for an edit
+  // holds its file already.
+  edit_target locked;
+  const edit_target* target = opened_.get();
+  if (!how.create && target == nullptr) {
+    if (status s = locked.open_to_replace(how.path, how.wait); !s.is_ok()) return s;
+    target = &locked;
+  }
   // The file the map came from must be as it was read, unless the caller
-  // says otherwise.
-  if (!how.create && !how.anyway && origin_.known && origin_.path == how.path) {
+  // says otherwise: whatever the path's spelling, the same file, or another
+  // one put where it was.
+  if (!how.create && !how.anyway && origin_.known) {
     file_origin now;
-    if (!file_origin_now(how.path, now) || !(now == origin_))
+    const bool found = file_origin_now(how.path, now);
+    const bool same_file = found && now.identity == origin_.identity;
+    if ((same_file && !(now == origin_)) ||
+        (!same_file && same_location(found ? now.location : file_location(how.path), origin_.location)))
       return status::failure(error_code::changed, "the file changed since it was read");
   }
   save_plan plan;
   plan.path = how.path;
-  plan.target = how.create ? nullptr : opened_.get();
+  plan.target = how.create ? nullptr : target;
   plan.create = how.create;
   plan.like = how.like != nullptr ? how.like : origin_.known ? origin_.path.c_str() : nullptr;
   plan.check_only = how.check_only;
+  plan.backup = how.backup;
   plan.watch_temp = how.watch_temp;
   save_outcome outcome;
   null_report quiet;

@@ -48,7 +48,11 @@ class edit_target {
   // The same without any lock and without reading the bytes, which stay
   // empty: the facts of a file a library replaces, whose program does the
   // locking.
-  status open_unlocked(const char* path) { return open(path, {}, false); }
+  status open_unlocked(const char* path) { return open(path, {}, {false, false, false}); }
+  // Locked as open() locks, without reading the bytes: a file that a library
+  // save replaces. Without `wait` a file another edit holds fails at once
+  // with edit_in_progress, as it always does on Windows.
+  status open_to_replace(const char* path, bool wait) { return open(path, {}, {true, false, wait}); }
 
   std::span<const std::uint8_t> bytes() const { return {bytes_, length_}; }
   // Gives back the memory of the bytes once they have been taken; the lock
@@ -68,7 +72,12 @@ class edit_target {
   bool changed_while_waiting() const { return changed_; }
 
  private:
-  status open(const char* path, const std::function<void()>& on_wait, bool locked);
+  struct open_how {
+    bool lock = true;
+    bool read = true;
+    bool wait = true;
+  };
+  status open(const char* path, const std::function<void()>& on_wait, open_how how);
   void release();
 
   std::intptr_t handle_ = -1;

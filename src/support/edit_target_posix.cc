@@ -33,9 +33,10 @@ file_facts facts_of(const struct stat& info) {
 // flock, not fcntl: an fcntl lock goes as soon as the process closes any
 // descriptor of the file, and the lock belongs to the one descriptor the map
 // is read through.
-status lock(int fd, bool& waited, const std::function<void()>& on_wait) {
+status lock(int fd, bool wait, bool& waited, const std::function<void()>& on_wait) {
   if (flock(fd, LOCK_EX | LOCK_NB) == 0) return status::ok();
   if (errno != EWOULDBLOCK) return failure(errno);
+  if (!wait) return status::failure(error_code::edit_in_progress, edit_in_progress_text, EWOULDBLOCK);
   if (!waited) {
     waited = true;
     if (on_wait) on_wait();
@@ -79,9 +80,9 @@ void edit_target::release() {
   handle_ = -1;
 }
 
-status edit_target::open(const char* path, const std::function<void()>& on_wait) { return open(path, on_wait, true); }
+status edit_target::open(const char* path, const std::function<void()>& on_wait) { return open(path, on_wait, open_how{}); }
 
-status edit_target::open(const char* path, const std::function<void()>& on_wait, bool locked) {
+status edit_target::open(const char* path, const std::function<void()>& on_wait, open_how how) {
   release();
   path_ = path;
   waited_ = false;
@@ -105,11 +106,11 @@ status edit_target::open(const char* path, const std::function<void()>& on_wait,
     }
     if (!S_ISREG(info.st_mode)) {
       release();
-      return status::failure(error_code::io, not_regular_text);
+      return not_regular_failure(S_ISDIR(info.st_mode));
     }
     if (first) first_seen = info;
     first = false;
-    if (status s = locked ? lock(fd, waited_, on_wait) : status::ok(); !s.is_ok()) {
+    if (status s = how.lock ? lock(fd, how.wait, waited_, on_wait) : status::ok(); !s.is_ok()) {
       release();
       return s;
     }
@@ -128,8 +129,8 @@ status edit_target::open(const char* path, const std::function<void()>& on_wait,
   struct stat info {};
   const int fd = static_cast<int>(handle_);
   status s = fstat(fd, &info) == 0 ? input_length(fd, length_) : failure(errno);
-  if (!locked) length_ = 0;
-  if (s.is_ok() && locked) {
+  if (!how.read) length_ = 0;
+  if (s.is_ok() && how.read) {
     bytes_ = static_cast<std::uint8_t*>(mem_alloc_zeroed(static_cast<std::int32_t>(length_)));
     s = input_read(fd, bytes_, length_);
   }

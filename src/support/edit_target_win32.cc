@@ -21,13 +21,13 @@ void edit_target::release_bytes() {
 
 void edit_target::release() { release_bytes(); }
 
-status edit_target::open(const char* path, const std::function<void()>& on_wait) { return open(path, on_wait, true); }
+status edit_target::open(const char* path, const std::function<void()>& on_wait) { return open(path, on_wait, open_how{}); }
 
-status edit_target::open(const char* path, const std::function<void()>&, bool locked) {
+status edit_target::open(const char* path, const std::function<void()>&, open_how how) {
   release();
   path_ = path;
   file_path_ = path;
-  if (status s = locked ? lock_.take(path) : status::ok(); !s.is_ok()) return s;
+  if (status s = how.lock ? lock_.take(path) : status::ok(); !s.is_ok()) return s;
   status why = status::ok();
   file_source file;
   const source_closer closer{file};
@@ -42,7 +42,7 @@ status edit_target::open(const char* path, const std::function<void()>&, bool lo
       return status::failure(windows_error_text(error), static_cast<int>(error));
     file_path_ = path;
   }
-  if (!locked) return status::ok();
+  if (!how.read) return status::ok();
   // Read, not mapped and copied, so that the map is never in memory twice.
   length_ = static_cast<std::uint32_t>(file.length);
   bytes_ = static_cast<std::uint8_t*>(mem_alloc_zeroed(static_cast<std::int32_t>(length_)));

@@ -21,9 +21,11 @@
   X(callback, MG_ERR_CALLBACK, "the write callback failed")            \
   X(changed, MG_ERR_CHANGED, "the file changed since it was read")     \
   X(verify, MG_ERR_VERIFY, "verification failed")                      \
-  X(exists, MG_ERR_EXISTS, "the file exists")
+  X(exists, MG_ERR_EXISTS, "the file exists")                          \
+  X(busy, MG_ERR_BUSY, "another edit holds the file")
 
 #define MAPGRAFT_PROGRAM_ERRORS(X)                                          \
-  X(edit_in_progress, MG_ERR_IO, "another edit holds the map")              \
+  X(edit_in_progress, MG_ERR_BUSY, "another edit holds the map")            \
   X(temp_folder, MG_ERR_IO, "the temporary file's folder failed")           \
-  X(empty_file, MG_ERR_IO, "empty file")
+  X(empty_file, MG_ERR_IO, "empty file")                                    \
+  X(backup, MG_ERR_IO, "the backup failed")

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
 
 #include "support/status.h"
@@ -10,6 +11,17 @@ inline constexpr const char* not_regular_text = "not a regular file";
 inline constexpr const char* too_large_text = "file too large (2 GiB or more)";
 inline constexpr const char* shrank_text = "the file shrank while it was read";
 inline constexpr const char* grew_text = "the file grew while it was read";
+
+// A file that is not regular, with the system's error a C caller is left:
+// EISDIR for a folder and EINVAL for anything else (on Windows
+// ERROR_DIRECTORY_NOT_SUPPORTED and ERROR_INVALID_PARAMETER).
+inline status not_regular_failure(bool folder) {
+#ifdef _WIN32
+  return status::failure(error_code::io, not_regular_text, folder ? 336 : 87);
+#else
+  return status::failure(error_code::io, not_regular_text, folder ? EISDIR : EINVAL);
+#endif
+}
 
 #ifndef _WIN32
 // Only regular files of 1 byte up to 2 GiB (exclusive) are taken: the map

@@ -16,7 +16,7 @@ status failure(int error) { return status::failure(system_error_text(error), err
 status input_length(int fd, std::uint32_t& length) {
   struct stat info {};
   if (fstat(fd, &info) != 0) return failure(errno);
-  if (!S_ISREG(info.st_mode)) return status::failure(error_code::io, not_regular_text);
+  if (!S_ISREG(info.st_mode)) return not_regular_failure(S_ISDIR(info.st_mode));
   if (info.st_size == 0) return status::failure(error_code::empty_file, empty_file_text);
   if (info.st_size >= (off_t{1} << 31)) return status::failure(error_code::io, too_large_text);
   length = static_cast<std::uint32_t>(info.st_size);

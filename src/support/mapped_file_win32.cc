@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "support/input_file.h"
 #include "support/memory.h"
 #include "support/windows_error.h"
 #include "support/windows_path.h"
@@ -48,7 +49,7 @@ mapped_file* mapped_file_open(const char* path, status& why) {
     size_error = GetLastError();
   }
   if (type != FILE_TYPE_DISK) {
-    why = status::failure(error_code::io, not_regular_text);
+    why = not_regular_failure(false);
   } else if (length == INVALID_FILE_SIZE && size_error != NO_ERROR) {
     why = status::failure(error_code::io, windows_error_text(size_error));
   } else if (high != 0 || length >= 0x80000000u) {
@@ -92,7 +93,7 @@ bool mapped_file_open_source(const char* path, file_source& source, status& why)
   }
   LARGE_INTEGER size{};
   if (GetFileType(file) != FILE_TYPE_DISK) {
-    why = status::failure(error_code::io, not_regular_text);
+    why = not_regular_failure(false);
   } else if (!GetFileSizeEx(file, &size)) {
     why = status::failure(error_code::io, windows_error_text(GetLastError()));
   } else if (size.QuadPart >= 0x80000000LL) {

@@ -16,6 +16,7 @@
 #include "support/file_attributes.h"
 #include "support/file_io.h"
 #include "support/format_line.h"
+#include "support/input_file.h"
 #include "support/shell_quote.h"
 
 namespace {
@@ -130,7 +131,7 @@ status replacement_file::begin(const edit_target& target) {
   source_ = &target;
   shown_ = quoted_name(target.path());
   target_ = target.file_path();
-  if (!S_ISREG(target.facts().mode)) return status::failure(error_code::io, "not a regular file");
+  if (!S_ISREG(target.facts().mode)) return not_regular_failure(S_ISDIR(target.facts().mode));
   // Opening without truncating proves the target may be written, which a
   // rename into a writable folder would not.
   const int probe = open(target_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
@@ -149,8 +150,10 @@ status replacement_file::begin_new(const char* path, const char* like) {
   if (target_.empty()) return failure(ENOENT);
   new_mode_ = new_file_mode();
   struct stat info {};
-  if (like != nullptr) {
-    if (stat(like, &info) != 0) return failure(errno);
+  // A `like` that is gone leaves the mode of a file made from nothing.
+  if (like != nullptr && stat(like, &info) != 0) {
+    if (errno != ENOENT) return failure(errno);
+  } else if (like != nullptr) {
     new_mode_ = mode_without_acl_mask(like, info.st_mode & 07777);
     new_owner_ = info.st_uid;
     new_group_ = info.st_gid;

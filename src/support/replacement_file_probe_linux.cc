@@ -10,6 +10,8 @@
 #include <climits>
 #include <cstdlib>
 
+#include "support/input_file.h"
+
 // What begin(), begin_new(), the writes and commit() would refuse, found
 // without creating or opening anything for writing.
 
@@ -43,7 +45,7 @@ status replacement_file::probe(const char* target) {
   if (realpath(target, resolved) == nullptr) return failure(errno);
   struct stat info {};
   if (stat(resolved, &info) != 0) return failure(errno);
-  if (!S_ISREG(info.st_mode)) return status::failure(error_code::io, "not a regular file");
+  if (!S_ISREG(info.st_mode)) return not_regular_failure(S_ISDIR(info.st_mode));
   if (faccessat(AT_FDCWD, resolved, W_OK, AT_EACCESS) != 0) return failure(errno);
   // The temporary file is made beside the target.
   if (faccessat(AT_FDCWD, folder_part(resolved).c_str(), W_OK | X_OK, AT_EACCESS) != 0)

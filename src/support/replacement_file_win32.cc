@@ -9,6 +9,7 @@
 
 #include "support/edit_target.h"
 #include "support/file_io.h"
+#include "support/input_file.h"
 #include "support/windows_error.h"
 #include "support/windows_path.h"
 
@@ -80,10 +81,10 @@ status replacement_file::begin(const edit_target& target) {
   target_ = target.file_path();
   const DWORD attributes = GetFileAttributesW(windows_path(target_).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return last_failure();
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return status::failure(error_code::io, "not a regular file");
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return not_regular_failure(true);
   // Windows would rename over a read-only file only after the attribute is
   // cleared; the attribute is the user's way of saying no.
-  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return status::failure(error_code::io, "the file is read-only");
+  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return status::failure(error_code::io, "the file is read-only", ERROR_ACCESS_DENIED);
 
   // Opening without truncating proves the target may be written (no other
   // program holds it, the permissions allow it), which creating a file beside
@@ -93,7 +94,7 @@ status replacement_file::begin(const edit_target& target) {
   if (probe == INVALID_HANDLE_VALUE) return last_failure();
   const DWORD type = GetFileType(probe);
   CloseHandle(probe);
-  if (type != FILE_TYPE_DISK) return status::failure(error_code::io, "not a regular file");
+  if (type != FILE_TYPE_DISK) return not_regular_failure(false);
 
   // Hidden, system and archive go to the new file from the start.
   new_mode_ = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
@@ -261,9 +262,9 @@ status replacement_file::probe(const char* target) {
   const std::wstring path = windows_path(target);
   DWORD attributes = 0, type = FILE_TYPE_UNKNOWN;
   if (!facts_of(path, attributes, &type)) return last_failure();
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return status::failure(error_code::io, "not a regular file");
-  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return status::failure(error_code::io, "the file is read-only");
-  if (type != FILE_TYPE_DISK) return status::failure(error_code::io, "not a regular file");
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return not_regular_failure(true);
+  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return status::failure(error_code::io, "the file is read-only", ERROR_ACCESS_DENIED);
+  if (type != FILE_TYPE_DISK) return not_regular_failure(false);
   if (const DWORD error = write_access_error(path); error != NO_ERROR) return failure(error);
   return status::ok();
 }
@@ -291,7 +292,12 @@ status replacement_file::begin_new(const char* output, const char* like) {
   source_ = nullptr;
   if (status s = probe_new(output); !s.is_ok()) return s;
   DWORD attributes = 0;
-  if (like != nullptr && !facts_of(windows_path(like), attributes)) return last_failure();
+  // A `like` that is gone leaves the attributes of a file made from nothing.
+  if (like != nullptr && !facts_of(windows_path(like), attributes)) {
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) return failure(error);
+    attributes = 0;
+  }
   new_mode_ = attributes & FILE_ATTRIBUTE_READONLY;
   target_ = output;
   const std::string folder = folder_of(target_);
