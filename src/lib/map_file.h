@@ -6,6 +6,7 @@
 #include <mutex>
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "lib/file_origin.h"
@@ -104,6 +105,12 @@ class map_file {
 
  private:
   void refresh();
+  // One add or set done on the spot, in time independent of the chunks
+  // there: false when the general way must do it.
+  bool apply_quickly(const edit_operation& op, edit_summary& summary);
+  bool set_quickly(const edit_operation& op, edit_summary& summary);
+  void append_quickly(const std::uint8_t type[4], std::span<const std::uint8_t> data, edit_summary& summary);
+  void index_attr_keys();
 
   level_image image_;
   level_shape shape_as_read_ = level_shape::plain;
@@ -113,6 +120,12 @@ class map_file {
   std::string damage_;
   std::string unlike_a_map_;
   std::vector<const chunk_record*> records_;  // by current index
+  bool chunks_in_input_ = false;
+  // The ATTR chunks by key (the text before the first '='), their current
+  // indexes in order, with index_chunks; built on the first set, and
+  // forgotten by a change that moves chunks.
+  std::unordered_map<std::string, std::vector<std::size_t>> attr_keys_;
+  bool attr_keys_built_ = false;
   std::vector<std::uint8_t> tileset_;
   std::unique_ptr<edit_target> opened_;
   // Where it was read from or last saved to, if a file. A save, a const
