@@ -18,6 +18,8 @@ int mg_map_save_file(const mg_map* map, const char* path, const mg_save_options*
   const mg_save_options& o = options != nullptr ? *options : none;
   if ((o.flags & ~known_save_flags) != 0) return MG_ERR_ARGUMENT;
   return guarded([&]() -> int {
+    if (call_refused(map)) return MG_ERR_ARGUMENT;
+    const calling_back_scope scope(map);
     map_save_options how;
     how.path = path;
     how.create = (o.flags & MG_SAVE_NEW) != 0;
