@@ -494,4 +494,37 @@ TEST(Inspect, HoldsLittleMoreThanTheMap) {
   }
 }
 
+// '-' is standard input, in every mode, named '-' wherever the map's name
+// is shown; it can be read once.
+TEST(Inspect, ADashIsStandardInput) {
+  temp_folder folder;
+  const std::string path = folder.path("map.lvl");
+  const bytes map = extended_map(bitmap(120), {{"ATTR", text_bytes("NAME=x")}, {"DATA", text_bytes("data")}}, tile_entries(4));
+  write_file(path, map);
+  run_options piped;
+  piped.input = std::string(map.begin(), map.end());
+  const std::vector<std::vector<std::string>> modes = {{"MAP"},           {"--json", "MAP"},        {"--csv", "MAP"},
+                                                       {"--keys", "MAP"}, {"--get", "NAME", "MAP"}, {"--tileset", "MAP"},
+                                                       {"MAP", "1"},      {"MAP", "MAP"}};
+  for (const std::vector<std::string>& mode : modes) {
+    std::vector<std::string> named = mode, dashed = mode;
+    std::replace(named.begin(), named.end(), std::string("MAP"), path);
+    std::replace(dashed.begin(), dashed.end(), std::string("MAP"), std::string("-"));
+    const run_result from_file = run_inspector(named), from_input = run_inspector(dashed, piped);
+    std::string expected = from_file.raw_out;
+    for (std::size_t at; (at = expected.find(path)) != std::string::npos;) expected.replace(at, path.size(), "-");
+    if (mode == modes.back()) {
+      // The second '-' finds standard input gone.
+      EXPECT_EQ(from_input.status, 1);
+      EXPECT_EQ(from_input.raw_out, expected.substr(0, expected.find("\n==> ")));
+      EXPECT_EQ(from_input.err, "mapgraft-inspect: cannot open '-': standard input was read for an earlier '-'\n");
+      continue;
+    }
+    EXPECT_EQ(from_file.status, 0) << mode[0];
+    EXPECT_EQ(from_input.status, 0) << mode[0];
+    EXPECT_EQ(from_input.raw_out, expected) << mode[0];
+    EXPECT_EQ(from_input.err, "") << mode[0];
+  }
+}
+
 }  // namespace
