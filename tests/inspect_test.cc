@@ -516,7 +516,9 @@ TEST(Inspect, ADashIsStandardInput) {
     if (mode == modes.back()) {
       // The second '-' finds standard input gone.
       EXPECT_EQ(from_input.status, 1);
-      EXPECT_EQ(from_input.raw_out, expected.substr(0, expected.find("\n==> ")));
+      std::string text = from_file.out;
+      for (std::size_t at; (at = text.find(path)) != std::string::npos;) text.replace(at, path.size(), "-");
+      EXPECT_EQ(from_input.out, text.substr(0, text.find("\n==> ")));
       EXPECT_EQ(from_input.err, "mapgraft-inspect: cannot open '-': standard input was read for an earlier '-'\n");
       continue;
     }

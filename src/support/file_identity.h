@@ -14,13 +14,7 @@ struct file_identity {
 // none to be had (a missing file, say), which the caller finds out anyway.
 bool file_identity_of(const char* path, file_identity& identity);
 
-// The identity of the file standard output writes to; false for a terminal,
-// pipe or anything else without one.
-bool file_identity_of_standard_output(file_identity& identity);
-
 // Whether standard output writes to the file `path` names, as when a map is
-// both read and appended to with '>>'.
-inline bool standard_output_is_file(const char* path) {
-  file_identity out, file;
-  return file_identity_of_standard_output(out) && file_identity_of(path, file) && out == file;
-}
+// both read and appended to with '>>'; false for a terminal, a pipe or
+// anything else that is not a file.
+bool standard_output_is_file(const char* path);

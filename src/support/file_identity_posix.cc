@@ -10,9 +10,9 @@ bool file_identity_of(const char* path, file_identity& identity) {
   return true;
 }
 
-bool file_identity_of_standard_output(file_identity& identity) {
+bool standard_output_is_file(const char* path) {
   struct stat info {};
-  if (fstat(STDOUT_FILENO, &info) != 0 || !S_ISREG(info.st_mode)) return false;
-  identity = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
-  return true;
+  file_identity file;
+  if (fstat(STDOUT_FILENO, &info) != 0 || !S_ISREG(info.st_mode) || !file_identity_of(path, file)) return false;
+  return file == file_identity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
 }
