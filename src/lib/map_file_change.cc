@@ -24,6 +24,10 @@ bool key_of(std::span<const std::uint8_t> data, std::string_view& key) {
 
 }  // namespace
 
+void map_file::note_key(key_chunks& chunks, std::size_t index) {
+  if (chunks.count++ == 0) chunks.first = index;
+}
+
 status map_file::apply(std::span<const edit_operation> operations, edit_summary& summary,
                        std::vector<std::int8_t>* fates, std::size_t tileset_room) {
   if (operations.size() == 1 && fates == nullptr && tileset_room == 0 && apply_quickly(operations[0], summary))
@@ -59,13 +63,13 @@ bool map_file::set_quickly(const edit_operation& op, edit_summary& summary) {
   const std::span<const std::uint8_t> data{reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
   if (!attr_keys_built_) index_attr_keys();
   const auto found = attr_keys_.find(op.key);
-  if (found == attr_keys_.end() || found->second.empty()) {
+  if (found == attr_keys_.end() || found->second.count == 0) {
     append_quickly(attr_type, data, summary);
     return true;
   }
-  if (found->second.size() != 1) return false;
+  if (found->second.count != 1) return false;
   // The records are the map's own (not chunks_in_input_).
-  auto* record = const_cast<chunk_record*>(records_[found->second.front()]);
+  auto* record = const_cast<chunk_record*>(records_[found->second.first]);
   const std::span<const std::uint8_t> old = data_of(record);
   const std::int64_t room = chunk_record_size(record);
   if (std::equal(old.begin(), old.end(), data.begin(), data.end())) {
@@ -95,7 +99,7 @@ void map_file::append_quickly(const std::uint8_t type[4], std::span<const std::u
   std::string_view key;
   if (!attr_keys_built_ || std::memcmp(type, attr_type, 4) != 0 || !key_of(data, key)) return;
   try {
-    attr_keys_[std::string(key)].push_back(records_.size() - 1);
+    note_key(attr_keys_[std::string(key)], records_.size() - 1);
   } catch (...) {
     // The chunk is there; only the index is lost, and made again when needed.
     attr_keys_.clear();
@@ -109,7 +113,7 @@ void map_file::index_attr_keys() {
     std::string_view key;
     for (std::size_t i = 0; i < records_.size(); ++i)
       if (std::memcmp(chunk_record_type(records_[i]), attr_type, 4) == 0 && key_of(data_of(records_[i]), key))
-        attr_keys_[std::string(key)].push_back(i);
+        note_key(attr_keys_[std::string(key)], i);
   } catch (...) {
     attr_keys_.clear();
     throw;
