@@ -503,30 +503,26 @@ TEST(Inspect, ADashIsStandardInput) {
   write_file(path, map);
   run_options piped;
   piped.input = std::string(map.begin(), map.end());
-  const std::vector<std::vector<std::string>> modes = {{"MAP"},           {"--json", "MAP"},        {"--csv", "MAP"},
-                                                       {"--keys", "MAP"}, {"--get", "NAME", "MAP"}, {"--tileset", "MAP"},
-                                                       {"MAP", "1"},      {"MAP", "MAP"}};
-  for (const std::vector<std::string>& mode : modes) {
-    std::vector<std::string> named = mode, dashed = mode;
+  const auto dashed = [&path](std::string text) {
+    for (std::size_t at; (at = text.find(path)) != std::string::npos;) text.replace(at, path.size(), "-");
+    return text;
+  };
+  for (const std::vector<std::string>& mode : std::vector<std::vector<std::string>>{
+           {"MAP"}, {"--json", "MAP"}, {"--csv", "MAP"}, {"--keys", "MAP"}, {"--get", "NAME", "MAP"}, {"--tileset", "MAP"}, {"MAP", "1"}}) {
+    std::vector<std::string> named = mode, from_input = mode;
     std::replace(named.begin(), named.end(), std::string("MAP"), path);
-    std::replace(dashed.begin(), dashed.end(), std::string("MAP"), std::string("-"));
-    const run_result from_file = run_inspector(named), from_input = run_inspector(dashed, piped);
-    std::string expected = from_file.raw_out;
-    for (std::size_t at; (at = expected.find(path)) != std::string::npos;) expected.replace(at, path.size(), "-");
-    if (mode == modes.back()) {
-      // The second '-' finds standard input gone.
-      EXPECT_EQ(from_input.status, 1);
-      std::string text = from_file.out;
-      for (std::size_t at; (at = text.find(path)) != std::string::npos;) text.replace(at, path.size(), "-");
-      EXPECT_EQ(from_input.out, text.substr(0, text.find("\n==> ")));
-      EXPECT_EQ(from_input.err, "mapgraft-inspect: cannot open '-': standard input was read for an earlier '-'\n");
-      continue;
-    }
-    EXPECT_EQ(from_file.status, 0) << mode[0];
-    EXPECT_EQ(from_input.status, 0) << mode[0];
-    EXPECT_EQ(from_input.raw_out, expected) << mode[0];
-    EXPECT_EQ(from_input.err, "") << mode[0];
+    std::replace(from_input.begin(), from_input.end(), std::string("MAP"), std::string("-"));
+    const run_result expected = run_inspector(named), r = run_inspector(from_input, piped);
+    EXPECT_EQ(expected.status, 0) << mode[0];
+    EXPECT_EQ(r.status, 0) << mode[0];
+    EXPECT_EQ(r.raw_out, dashed(expected.raw_out)) << mode[0];
+    EXPECT_EQ(r.err, "") << mode[0];
   }
+  // The second '-' finds standard input gone.
+  const run_result twice = run_inspector({"-", "-"}, piped), once = run_inspector({path, path});
+  EXPECT_EQ(twice.status, 1);
+  EXPECT_EQ(twice.out, dashed(once.out.substr(0, once.out.find("\n==> "))));
+  EXPECT_EQ(twice.err, "mapgraft-inspect: cannot open '-': standard input was read for an earlier '-'\n");
 }
 
 }  // namespace
