@@ -19,7 +19,22 @@
  * exits, prints or installs signal handlers, and keeps no global mutable
  * state: two threads may use two maps at once, and the const functions may
  * run concurrently on one map. Every pointer returned into a
- * map stays valid until that map next changes or is freed. */
+ * map stays valid until that map next changes or is freed.
+ *
+ * Callbacks (mg_map_write's write, mg_map_save_file's warn and temp) may use
+ * other maps freely. On the map whose call called them they may make only the
+ * queries: mg_map_shape, mg_map_damage, mg_map_unlike_a_map, mg_map_errmsg,
+ * mg_map_chunk_count, mg_map_chunk, mg_map_tileset, mg_map_tiles,
+ * mg_map_get_attr and mg_map_written_size. A change, mg_map_write or
+ * mg_map_save_file of that map from inside a callback returns MG_ERR_ARGUMENT
+ * at once and does nothing (mg_map_errmsg is left as it was), and
+ * mg_map_free of it does nothing: the map stays, to be freed after the call
+ * returns. This is per map, and per thread: while mg_map_write or
+ * mg_map_save_file runs on a map, a change of that map from any thread is
+ * refused the same way, but a write or save of it from another thread runs
+ * as usual (const functions may run at once), so a callback must not wait
+ * for another thread that saves the same map. A change racing with the
+ * start of such a call remains the caller's error. */
 #ifndef MAPGRAFT_H
 #define MAPGRAFT_H
 
@@ -133,7 +148,10 @@ MG_EXPORT const char *mg_version(void);
 /* Copies what it needs from data. On failure *map is NULL. */
 MG_EXPORT int mg_map_read(const void *data, size_t size, unsigned flags, mg_map **map);
 /* As mg_map_read, from a file (a UTF-8 path on Windows). The map remembers
- * the file, for the change check of mg_map_save_file. */
+ * the file, for the change check of mg_map_save_file. Only a regular file
+ * is read, and nothing waits: anything else (a FIFO, a device) is
+ * MG_ERR_IO with EINVAL, a folder MG_ERR_IO with EISDIR (Windows: a file
+ * that is not on a disk, ERROR_INVALID_PARAMETER). */
 MG_EXPORT int mg_map_read_file(const char *path, unsigned flags, mg_map **map);
 MG_EXPORT void mg_map_free(mg_map *map);
 
@@ -158,7 +176,11 @@ MG_EXPORT int mg_map_tiles(const mg_map *map, const unsigned char **data, size_t
  * NUL-terminated. */
 MG_EXPORT int mg_map_get_attr(const mg_map *map, const char *key, const unsigned char **value, size_t *size);
 
-/* Each change is all-or-nothing. Indexes are current positions. */
+/* Each change is all-or-nothing. Indexes are current positions.
+ * mg_map_add_chunk, and mg_map_set_attr of a key without a chunk or whose
+ * one chunk's new record takes the room of its old one, cost the same
+ * however many chunks the map holds; removals, replacements, unsetting and
+ * a set that resizes a record cost time in proportion to the map. */
 MG_EXPORT int mg_map_add_chunk(mg_map *map, const char type[4], const void *data, size_t size);
 MG_EXPORT int mg_map_remove_chunk(mg_map *map, size_t index);
 MG_EXPORT int mg_map_replace_chunk(mg_map *map, size_t index, const void *data, size_t size);
@@ -168,7 +190,8 @@ MG_EXPORT int mg_map_set_tileset(mg_map *map, const void *bitmap, size_t size);
 
 MG_EXPORT int mg_map_written_size(const mg_map *map, uint64_t *size);
 /* Writes the map in the extended shape through write; a non-zero return
- * from it stops the write with MG_ERR_CALLBACK. */
+ * from it stops the write with MG_ERR_CALLBACK. See above for the calls
+ * write may make. */
 MG_EXPORT int mg_map_write(const mg_map *map, mg_write_fn *write, void *context);
 /* Replaces path safely: a temporary file beside it, flushed, read back and
  * compared, then renamed over it; owner, group, mode, ACL and attributes are

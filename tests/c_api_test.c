@@ -380,6 +380,103 @@ static void test_io_reasons(void) {
   mg_map_free(map);
 }
 
+/* Changes one at a time, in place or appended, give the program's bytes, and
+ * each costs the same however many chunks are there. */
+static void test_many_changes(void) {
+  static buffer mine, program;
+  mg_map *map = NULL;
+  const unsigned char *value = NULL;
+  size_t size = 0;
+  char command[1024], key[32];
+  clock_t start;
+  int i;
+  put_file("k.txt", "K=x", 3);
+  CHECK(mg_map_read_file(path_of("source.lvl"), 0, &map) == MG_OK);
+  CHECK(mg_map_set_attr(map, "NAME", "one") == MG_OK && mg_map_set_attr(map, "NAME", "two") == MG_OK);
+  CHECK(mg_map_set_attr(map, "NAME", "two") == MG_OK && mg_map_set_attr(map, "NEW", "1") == MG_OK);
+  CHECK(mg_map_add_chunk(map, "ATTR", "K=x", 3) == MG_OK && mg_map_set_attr(map, "K", "y") == MG_OK);
+  written(map, &mine);
+  snprintf(command, sizeof command, "'%s' -q --set NAME=one --set NAME=two --set NEW=1 --add ATTR %s --set K=y -o %s %s",
+           MAPGRAFT_EDIT_EXE, path_of("k.txt"), path_of("many.lvl"), path_of("source.lvl"));
+  CHECK(system(command) == 0);
+  CHECK(get_file("many.lvl", &program) == mine.size && memcmp(program.bytes, mine.bytes, mine.size) == 0);
+  mg_map_free(map);
+  /* Quadratic, these took seconds; linear, milliseconds. */
+  CHECK(mg_map_read("ABCDEFGH", 8, 0, &map) == MG_OK);
+  start = clock();
+  for (i = 0; i < 40000; ++i) CHECK(mg_map_add_chunk(map, "DATA", "abc", 3) == MG_OK);
+  for (i = 0; i < 10000 && snprintf(key, sizeof key, "K%d", i) > 0; ++i) CHECK(mg_map_set_attr(map, key, "v") == MG_OK);
+  CHECK((double)(clock() - start) / CLOCKS_PER_SEC < 2.0);
+  CHECK(mg_map_chunk_count(map) == 50000 && mg_map_get_attr(map, "K9999", &value, &size) == MG_OK);
+  mg_map_free(map);
+}
+
+/* A callback that calls back into the map whose call called it is refused,
+ * and the map is untouched; queries and other maps are fine. */
+typedef struct {
+  mg_map *map, *other;
+  int call, result, calls;
+} reentry;
+
+static int reenter(reentry *r) {
+  static buffer out;
+  uint64_t size = 0;
+  CHECK(++r->calls == 1 && mg_map_chunk_count(r->map) == 2 && mg_map_written_size(r->map, &size) == MG_OK);
+  CHECK(mg_map_add_chunk(r->other, "OTHR", "x", 1) == MG_OK);
+  switch (r->call) {
+    case 0: return mg_map_remove_chunk(r->map, 0);
+    case 1: return mg_map_add_chunk(r->map, "MORE", "x", 1);
+    case 2: return mg_map_set_attr(r->map, "NAME", "again");
+    case 3: return mg_map_write(r->map, append, &out);
+    case 4: return mg_map_save_file(r->map, path_of("again.lvl"), NULL);
+  }
+  mg_map_free(r->map);
+  return MG_ERR_ARGUMENT;
+}
+
+static int write_reentering(void *context, const void *data, size_t size) {
+  reentry *r = context;
+  (void)data, (void)size;
+  if (r->calls == 0) r->result = reenter(r);
+  return 0;
+}
+
+static void temp_reentering(void *context, const char *path, int created) {
+  (void)path;
+  if (created) ((reentry *)context)->result = reenter(context);
+}
+
+static void test_callbacks_calling_back(void) {
+  mg_save_options options = {sizeof(mg_save_options), MG_SAVE_NEW, NULL, temp_reentering, NULL, NULL};
+  buffer before, after;
+  reentry r;
+  int call;
+  for (call = 0; call < 12; ++call) {
+    memset(&r, 0, sizeof r);
+    r.call = call % 6, options.context = &r;
+    CHECK(mg_map_read("ABCDEFGH", 8, 0, &r.map) == MG_OK && mg_map_read("ABCDEFGH", 8, 0, &r.other) == MG_OK);
+    CHECK(mg_map_set_attr(r.map, "NAME", "x") == MG_OK && mg_map_add_chunk(r.map, "DATA", "d", 1) == MG_OK);
+    written(r.map, &before);
+    unlink(path_of("reentered.lvl"));
+    if (call < 6) CHECK(mg_map_write(r.map, write_reentering, &r) == MG_OK);
+    else CHECK(mg_map_save_file(r.map, path_of("reentered.lvl"), &options) == MG_OK);
+    written(r.map, &after);
+    CHECK(r.result == MG_ERR_ARGUMENT && after.size == before.size && memcmp(after.bytes, before.bytes, before.size) == 0);
+    CHECK(access(path_of("again.lvl"), F_OK) != 0 && mg_map_add_chunk(r.map, "MORE", "x", 1) == MG_OK);
+    mg_map_free(r.map);
+    mg_map_free(r.other);
+  }
+}
+
+/* What is not a regular file is refused at once, without waiting for a
+ * writer that never comes. */
+static void test_not_regular_files(void) {
+  mg_map *map = (mg_map *)1;
+  CHECK(mkfifo(path_of("fifo"), 0600) == 0 && mkdir(path_of("folder"), 0700) == 0);
+  CHECK(mg_map_read_file(path_of("fifo"), 0, &map) == MG_ERR_IO && errno == EINVAL && map == NULL);
+  CHECK(mg_map_read_file(path_of("folder"), 0, &map) == MG_ERR_IO && errno == EISDIR && map == NULL);
+}
+
 /* A flag bit this version does not know is refused before anything is read
  * or written, so that later versions can give it a meaning. */
 static void test_unknown_flags(void) {
@@ -442,16 +539,20 @@ static void test_reasons(void) {
 int main(void) {
   char command[300];
   if (mkdtemp(folder) == NULL) return 1;
+  alarm(60); /* a call that hangs fails the test instead */
   test_texts();
   test_reading();
   test_changes();
+  test_many_changes();
   test_saving();
   test_changed_by_any_name();
   test_io_reasons();
   test_save_waits_for_an_edit();
   test_backups();
+  test_callbacks_calling_back();
   test_new_file_of_acl_map();
   test_unknown_flags();
+  test_not_regular_files();
   test_reasons();
   snprintf(command, sizeof command, "rm -rf '%s'", folder);
   if (system(command) != 0) ++failures;

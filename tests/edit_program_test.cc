@@ -5,8 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -575,6 +577,31 @@ TEST(EditProgram, WildcardsAreExpandedOnWindows) {
   EXPECT_EQ(keys.status, 0);
   EXPECT_EQ(keys.out, folder.path("a.lvl") + ": ZONE\n" + folder.path("b.lvl") + ": ZONE\n");
   EXPECT_EQ(read_file(folder.path("c.txt")), tile_entries(1));
+}
+
+// Standard output that is the map's own file, by '>>' or '1<>', is refused
+// before a byte is written, as cat does, by both programs.
+TEST(EditProgram, StandardOutputThatIsTheMapIsRefused) {
+  using opening = run_options::opening;
+  const std::tuple<std::string, std::vector<std::string>, opening> cases[] = {
+      {"mapgraft-edit", {"-o", "-", "--set", "X=1", "MAP"}, opening::append},
+      {"mapgraft-edit", {"-q", "-o", "-", "--remove", "0,1", "MAP"}, opening::in_place},
+      {"mapgraft-edit", {"-n", "-o", "-", "--set", "X=1", "MAP"}, opening::append},
+      {"mapgraft-inspect", {"-o", "-", "--tileset", "MAP"}, opening::append},
+      {"mapgraft-inspect", {"--tileset", "MAP"}, opening::in_place},
+      {"mapgraft-inspect", {"-o", "-", "MAP", "1"}, opening::append}};
+  for (auto [program, args, how] : cases) {
+    temp_folder folder;
+    const dated_file map(folder.path("map.lvl"), extended_map(bitmap(120), {{"ATTR", text_bytes("NAME=x")}, {"D", {}}}, tile_entries(4)));
+    std::replace(args.begin(), args.end(), std::string("MAP"), map.path);
+    run_options options;
+    options.stdout_path = map.path;
+    options.stdout_opening = how;
+    const run_result r = program == "mapgraft-edit" ? run_editor(args, options) : run_inspector(args, options);
+    EXPECT_EQ(r.status, 1) << args[0];
+    EXPECT_EQ(r.err, program + ": '" + map.path + "': input file is output file\n") << args[0];
+    EXPECT_EQ(read_file(map.path), map.contents) << args[0];
+  }
 }
 
 }  // namespace

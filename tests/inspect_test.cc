@@ -494,4 +494,35 @@ TEST(Inspect, HoldsLittleMoreThanTheMap) {
   }
 }
 
+// '-' is standard input, in every mode, named '-' wherever the map's name
+// is shown; it can be read once.
+TEST(Inspect, ADashIsStandardInput) {
+  temp_folder folder;
+  const std::string path = folder.path("map.lvl");
+  const bytes map = extended_map(bitmap(120), {{"ATTR", text_bytes("NAME=x")}, {"DATA", text_bytes("data")}}, tile_entries(4));
+  write_file(path, map);
+  run_options piped;
+  piped.input = std::string(map.begin(), map.end());
+  const auto dashed = [&path](std::string text) {
+    for (std::size_t at; (at = text.find(path)) != std::string::npos;) text.replace(at, path.size(), "-");
+    return text;
+  };
+  for (const std::vector<std::string>& mode : std::vector<std::vector<std::string>>{
+           {"MAP"}, {"--json", "MAP"}, {"--csv", "MAP"}, {"--keys", "MAP"}, {"--get", "NAME", "MAP"}, {"--tileset", "MAP"}, {"MAP", "1"}}) {
+    std::vector<std::string> named = mode, from_input = mode;
+    std::replace(named.begin(), named.end(), std::string("MAP"), path);
+    std::replace(from_input.begin(), from_input.end(), std::string("MAP"), std::string("-"));
+    const run_result expected = run_inspector(named), r = run_inspector(from_input, piped);
+    EXPECT_EQ(expected.status, 0) << mode[0];
+    EXPECT_EQ(r.status, 0) << mode[0];
+    EXPECT_EQ(r.raw_out, dashed(expected.raw_out)) << mode[0];
+    EXPECT_EQ(r.err, "") << mode[0];
+  }
+  // The second '-' finds standard input gone.
+  const run_result twice = run_inspector({"-", "-"}, piped), once = run_inspector({path, path});
+  EXPECT_EQ(twice.status, 1);
+  EXPECT_EQ(twice.out, dashed(once.out.substr(0, once.out.find("\n==> "))));
+  EXPECT_EQ(twice.err, "mapgraft-inspect: cannot open '-': standard input was read for an earlier '-'\n");
+}
+
 }  // namespace

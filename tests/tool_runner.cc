@@ -111,7 +111,10 @@ run_result run_command(std::vector<std::string> words, const std::vector<std::st
   if (pid == 0) {
     dup2(pipe_ends[1] >= 0 ? pipe_ends[1] : fileno(out), 1);
     if (!options.stdout_path.empty()) {
-      const int fd = open(options.stdout_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      const int how = options.stdout_opening == run_options::opening::append     ? O_WRONLY | O_APPEND
+                      : options.stdout_opening == run_options::opening::in_place ? O_RDWR
+                                                                                 : O_WRONLY | O_TRUNC;
+      const int fd = open(options.stdout_path.c_str(), how | O_CREAT, 0644);
       if (fd < 0) _exit(126);
       dup2(fd, 1);
     }

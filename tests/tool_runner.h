@@ -20,6 +20,8 @@ struct run_options {
   long address_space_limit = -1;     // RLIMIT_AS in bytes
   bool ignore_sigxfsz = false;
   std::string stdout_path;  // standard output goes to this file instead of being kept
+  enum class opening { truncate, append, in_place };  // as '>', '>>', '1<>'
+  opening stdout_opening = opening::truncate;
   std::vector<int> closed_streams;   // standard descriptors (0, 1, 2) closed in the child
   long pipe_reader_takes = -1;       // >= 0: standard output is a pipe whose reader takes that many bytes, then closes it
   uid_t uid = 0;                     // with set_user: the child's user, group and supplementary groups

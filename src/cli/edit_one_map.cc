@@ -13,6 +13,7 @@
 #include "cli/stdout_report.h"
 #include "lib/map_file.h"
 #include "mapgraft.h"
+#include "support/file_identity.h"
 #include "support/output_stream.h"
 #include "support/shell_quote.h"
 
@@ -81,6 +82,10 @@ void hint_at_shown_types(const std::string& path, const level_image& image, std:
 
 status edit_map(const command& c, const std::string& path, std::span<const edit_operation> given,
                 const attribute_row* row) {
+  // As cat does: writing the map to the end of its own file would grow it
+  // for ever, or overwrite what is still to be read.
+  if (c.writes_standard_output() && standard_output_is_file(path.c_str()))
+    return status::failure(error_code::io, input_is_output);
   // Held until the new map is in place: another edit of the map waits.
   map_file map;
   const auto waiting = [&path] { print_error_line(format_line(waiting_line, quoted_name(path).c_str())); };

@@ -104,6 +104,7 @@ constexpr const char* output_needs_one_map = "--output takes exactly one MAP, no
 // (support/shell_quote.h).
 constexpr const char* failure_line = "mapgraft-edit: %s: %s";
 constexpr const char* cannot_open = "cannot open: %s";
+constexpr const char* input_is_output = "input file is output file";
 constexpr const char* cannot_read = "cannot read: %s";
 constexpr const char* cannot_write = "cannot write: %s";
 constexpr const char* cannot_write_output = "cannot write %s: %s";

@@ -1,7 +1,9 @@
 #include "cli/inspector.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <unordered_map>
 #include <optional>
 #include <span>
@@ -20,6 +22,8 @@
 #include "lib/map_file.h"
 #include "mapgraft.h"
 #include "support/byte_order.h"
+#include "support/file_identity.h"
+#include "support/input_file.h"
 #include "support/mapped_file.h"
 #include "support/output_stream.h"
 #include "support/replacement_file.h"
@@ -27,6 +31,11 @@
 #include "support/standard_streams.h"
 #include "support/status.h"
 #include "support/utf8.h"
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 #ifndef MAPGRAFT_VERSION
 #error "MAPGRAFT_VERSION must be defined by the build"
@@ -150,29 +159,66 @@ int complain(const std::string& why) {
   return failed;
 }
 
-// The inspector copies nothing but the tileset: the chunks the sink is shown
-// lie in `input`, which stays open with them.
-status open_map(const std::string& path, mapped_file_ptr& input) {
-  status why = status::ok();
-  input.reset(mapped_file_open(path.c_str(), why));
-  if (!input)
-    return status::failure(error_code::argument, format_line("cannot open %s: %s%s", quoted_name(path).c_str(), why.why().c_str(),
-                                                             is_folder(path) ? " (-r lists the maps in a folder)" : ""));
+// A map's bytes: a file's, or standard input's for the MAP '-'.
+struct map_input {
+  mapped_file_ptr file;
+  std::vector<std::uint8_t> piped;
+  std::span<const std::uint8_t> bytes() const {
+    return file ? mapped_file_bytes(file.get()) : std::span<const std::uint8_t>(piped);
+  }
+};
+
+// Standard input can be read once: a second '-' is refused, not read empty.
+bool standard_input_taken = false;
+
+status read_standard_input(std::vector<std::uint8_t>& bytes) {
+  if (standard_input_taken) return status::failure(error_code::io, "standard input was read for an earlier '-'");
+  standard_input_taken = true;
+#ifdef _WIN32
+  _setmode(_fileno(stdin), _O_BINARY);
+#endif
+  // Like any input, less than 2 GiB, and not empty.
+  constexpr std::size_t most = std::size_t{1} << 31;
+  std::size_t length = 0;
+  while (length < most) {
+    bytes.resize(std::min(most, std::max<std::size_t>(length * 2, 64 << 10)));
+    length += std::fread(bytes.data() + length, 1, bytes.size() - length, stdin);
+    if (std::ferror(stdin)) return status::failure(error_code::io, system_error_text(errno));
+    if (length < bytes.size()) break;
+  }
+  bytes.resize(length);
+  if (length == most) return status::failure(error_code::io, too_large_text);
+  if (length == 0) return status::failure(error_code::empty_file, empty_file_text);
   return status::ok();
 }
 
+// The inspector copies nothing but the tileset: the chunks the sink is shown
+// lie in `input`, which stays open with them.
+status open_map(const std::string& path, map_input& input) {
+  status why = status::ok();
+  if (path == "-") {
+    why = read_standard_input(input.piped);
+    if (why.is_ok()) return why;
+  } else {
+    input.file.reset(mapped_file_open(path.c_str(), why));
+    if (input.file) return status::ok();
+  }
+  return status::failure(error_code::argument, format_line("cannot open %s: %s%s", quoted_name(path).c_str(), why.why().c_str(),
+                                                           path != "-" && is_folder(path) ? " (-r lists the maps in a folder)" : ""));
+}
+
 // Damage is reported, not refused.
-status read_opened(const std::string& path, const mapped_file_ptr& input, map_file& map, report_sink& report) {
+status read_opened(const std::string& path, const map_input& input, map_file& map, report_sink& report) {
   map_read_options options;
   options.flags = MG_READ_FORCE;
   options.report = &report;
   options.chunks_in_input = true;
-  if (!map.read(mapped_file_bytes(input.get()), options).is_ok())
+  if (!map.read(input.bytes(), options).is_ok())
     return status::failure(error_code::argument, format_line("%s is not a tarvex map file", quoted_name(path).c_str()));
   return status::ok();
 }
 
-status read_map(const std::string& path, mapped_file_ptr& input, map_file& map, report_sink& report) {
+status read_map(const std::string& path, map_input& input, map_file& map, report_sink& report) {
   if (status s = open_map(path, input); !s.is_ok()) return s;
   return read_opened(path, input, map, report);
 }
@@ -202,7 +248,7 @@ int list(const std::vector<std::string>& paths) {
   for (std::size_t i = 0; i < paths.size(); ++i) {
     const progress_step step;
     const std::string& path = paths[i];
-    mapped_file_ptr input;
+    map_input input;
     map_file map;
     text_inspection report;
     if (status s = open_map(path, input); !s.is_ok()) {
@@ -228,14 +274,14 @@ int list_json(const std::vector<std::string>& paths) {
   bool all_whole = true;
   for (const std::string& path : paths) {
     const progress_step step;
-    mapped_file_ptr input;
+    map_input input;
     map_file map;
     json_inspection report(path);
     if (status s = read_map(path, input, map, report); !s.is_ok()) {
       report.failed(s.why());
       all_whole = false;
     } else {
-      report.finish(map.image(), input->length);
+      report.finish(map.image(), input.bytes().size());
       all_whole = all_whole && !report.damaged();
     }
     if (std::string why; !report_written(why)) return output_failed(why);
@@ -244,7 +290,7 @@ int list_json(const std::vector<std::string>& paths) {
 }
 
 // A map for its attributes, or the failure told, as the attribute listings take it.
-int read_attributes(const std::string& path, mapped_file_ptr& input, map_file& map, attribute_inspection& report) {
+int read_attributes(const std::string& path, map_input& input, map_file& map, attribute_inspection& report) {
   if (status s = read_map(path, input, map, report); !s.is_ok()) return complain(s.why());
   if (report.damaged()) return damaged(path);
   return read_whole;
@@ -272,7 +318,7 @@ int list_csv(const std::vector<std::string>& paths) {
   int result = read_whole;
   for (const std::string& path : paths) {
     const progress_step step;
-    mapped_file_ptr input;
+    map_input input;
     map_file map;
     attribute_inspection report;
     if (const int read = read_attributes(path, input, map, report); read != read_whole) {
@@ -348,7 +394,7 @@ int list_attributes(const inspect_command& c, const std::vector<std::string>& pa
   output_stream& out = standard_output();
   for (const std::string& path : paths) {
     const progress_step step;
-    mapped_file_ptr input;
+    map_input input;
     map_file map;
     attribute_inspection report;
     if (const int read = read_attributes(path, input, map, report); read != read_whole) {
@@ -368,6 +414,16 @@ int list_attributes(const inspect_command& c, const std::vector<std::string>& pa
     if (std::string why; !report_written(why)) return output_failed(why);
   }
   return result;
+}
+
+// Data for standard output, when it is the map's own file (a '>>' to it),
+// would change the map the inspector only reads: refused, as cat does.
+bool writes_into_map(const inspect_command& c, const std::string& path) {
+  return (!c.output || *c.output == "-") && path != "-" && standard_output_is_file(path.c_str());
+}
+
+int input_is_output(const std::string& path) {
+  return complain(format_line("%s: input file is output file", quoted_name(path).c_str()));
 }
 
 // Extracted data go to -o's new file, or standard output: not to a terminal
@@ -394,7 +450,8 @@ int extract(const inspect_command& c) {
   const std::string& index_text = c.operands[1];
   std::uint64_t index = 0;
   if (status s = parse_chunk_index(index_text, index); !s.is_ok()) return usage_error(program, s.why());
-  mapped_file_ptr input;
+  if (writes_into_map(c, path)) return input_is_output(path);
+  map_input input;
   map_file map;
   quiet_inspection report(index);
   if (status s = read_map(path, input, map, report); !s.is_ok()) return complain(s.why());
@@ -406,7 +463,8 @@ int extract(const inspect_command& c) {
 
 // The bitmap as a file of its own (map_file::tileset()).
 int write_tileset(const inspect_command& c, const std::string& path) {
-  mapped_file_ptr input;
+  if (writes_into_map(c, path)) return input_is_output(path);
+  map_input input;
   map_file map;
   quiet_inspection report;
   if (status s = read_map(path, input, map, report); !s.is_ok()) return complain(s.why());

@@ -28,10 +28,13 @@ file_origin origin_of(const char* path, const struct stat& info) {
 }  // namespace
 
 status file_origin_read(const char* path, std::vector<std::uint8_t>& bytes, file_origin& origin) {
-  const int fd = open(path, O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so that opening a FIFO does not wait for a writer; the
+  // type is checked before anything is read.
+  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return status::failure(system_error_text(errno), errno);
   struct stat info {};
   status result = status::ok();
+  const int mode = fcntl(fd, F_GETFL);
   if (fstat(fd, &info) != 0) {
     result = status::failure(system_error_text(errno), errno);
   } else if (!S_ISREG(info.st_mode)) {
@@ -39,6 +42,8 @@ status file_origin_read(const char* path, std::vector<std::uint8_t>& bytes, file
     result = status::failure(system_error_text(error), error);
   } else if (info.st_size > std::numeric_limits<std::int32_t>::max()) {
     result = status::failure(error_code::too_large, "the file takes 2 GiB or more");
+  } else if (mode < 0 || fcntl(fd, F_SETFL, mode & ~O_NONBLOCK) != 0) {
+    result = status::failure(system_error_text(errno), errno);
   } else {
     bytes.resize(static_cast<std::size_t>(info.st_size));
     std::size_t done = 0;

@@ -47,6 +47,11 @@ status close_failing(HANDLE file) {
 status file_origin_read(const char* path, std::vector<std::uint8_t>& bytes, file_origin& origin) {
   const HANDLE file = open_shared(path, GENERIC_READ);
   if (file == INVALID_HANDLE_VALUE) return last_failure();
+  // A pipe or a device is refused before a read that could wait for ever.
+  if (GetFileType(file) != FILE_TYPE_DISK) {
+    CloseHandle(file);
+    return status::failure(windows_error_text(ERROR_INVALID_PARAMETER), ERROR_INVALID_PARAMETER);
+  }
   file_origin found;
   if (!origin_of(file, path, found)) return close_failing(file);
   if (found.size > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {

@@ -52,7 +52,7 @@ edit_operation operation(edit_operation::kind what) {
 }  // namespace
 
 int mg_map_add_chunk(mg_map* map, const char type[4], const void* data, size_t size) {
-  if (map == nullptr || type == nullptr || (data == nullptr && size != 0)) return MG_ERR_ARGUMENT;
+  if (map == nullptr || type == nullptr || (data == nullptr && size != 0) || change_refused(map)) return MG_ERR_ARGUMENT;
   if (size > max_chunk_length) return too_large(map);
   return guarded([&]() -> int {
     edit_operation op = operation(edit_operation::kind::add);
@@ -63,7 +63,7 @@ int mg_map_add_chunk(mg_map* map, const char type[4], const void* data, size_t s
 }
 
 int mg_map_remove_chunk(mg_map* map, size_t index) {
-  if (map == nullptr) return MG_ERR_ARGUMENT;
+  if (map == nullptr || change_refused(map)) return MG_ERR_ARGUMENT;
   if (index >= map->file.chunks().size()) return no_chunk(map, index);
   return guarded([&]() -> int {
     edit_operation op = operation(edit_operation::kind::remove);
@@ -73,7 +73,7 @@ int mg_map_remove_chunk(mg_map* map, size_t index) {
 }
 
 int mg_map_replace_chunk(mg_map* map, size_t index, const void* data, size_t size) {
-  if (map == nullptr || (data == nullptr && size != 0)) return MG_ERR_ARGUMENT;
+  if (map == nullptr || (data == nullptr && size != 0) || change_refused(map)) return MG_ERR_ARGUMENT;
   if (index >= map->file.chunks().size()) return no_chunk(map, index);
   if (size > max_chunk_length) return too_large(map);
   return guarded([&]() -> int {
@@ -85,7 +85,7 @@ int mg_map_replace_chunk(mg_map* map, size_t index, const void* data, size_t siz
 }
 
 int mg_map_set_attr(mg_map* map, const char* key, const char* value) {
-  if (map == nullptr || value == nullptr) return MG_ERR_ARGUMENT;
+  if (map == nullptr || value == nullptr || change_refused(map)) return MG_ERR_ARGUMENT;
   return guarded([&]() -> int {
     if (const int refusal = key_refusal(map, key); refusal != MG_OK) return refusal;
     if (std::strlen(key) + 1 + std::strlen(value) > max_chunk_length) return too_large(map);
@@ -97,7 +97,7 @@ int mg_map_set_attr(mg_map* map, const char* key, const char* value) {
 }
 
 int mg_map_unset_attr(mg_map* map, const char* key) {
-  if (map == nullptr) return MG_ERR_ARGUMENT;
+  if (map == nullptr || change_refused(map)) return MG_ERR_ARGUMENT;
   return guarded([&]() -> int {
     if (const int refusal = key_refusal(map, key); refusal != MG_OK) return refusal;
     edit_operation op = operation(edit_operation::kind::unset);
@@ -107,7 +107,7 @@ int mg_map_unset_attr(mg_map* map, const char* key) {
 }
 
 int mg_map_set_tileset(mg_map* map, const void* bitmap, size_t size) {
-  if (map == nullptr || (bitmap == nullptr && size != 0)) return MG_ERR_ARGUMENT;
+  if (map == nullptr || (bitmap == nullptr && size != 0) || change_refused(map)) return MG_ERR_ARGUMENT;
   const std::span<const std::uint8_t> file = bytes_of(bitmap, size);
   return guarded([&]() -> int {
     std::uint32_t length = 0;

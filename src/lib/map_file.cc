@@ -66,6 +66,7 @@ status map_file::read(std::span<const std::uint8_t> input, const map_read_option
     return status::failure(error_code::not_a_map, unlike_a_map_);
   shape_as_read_ = image_.shape;
   indexed_ = options.index_chunks;
+  chunks_in_input_ = options.chunks_in_input;
   refresh();
   return status::ok();
 }
@@ -97,6 +98,8 @@ void map_file::release_bytes() {
 }
 
 void map_file::refresh() {
+  attr_keys_.clear();
+  attr_keys_built_ = false;
   records_.clear();
   if (indexed_) {
     records_.reserve(static_cast<std::size_t>(image_.chunks.count));

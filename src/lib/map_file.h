@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "lib/file_origin.h"
@@ -108,6 +109,14 @@ class map_file {
 
  private:
   void refresh();
+  // One add or set done on the spot, in time independent of the chunks
+  // there: false when the general way must do it.
+  bool apply_quickly(const edit_operation& op, edit_summary& summary);
+  bool set_quickly(const edit_operation& op, edit_summary& summary);
+  void append_quickly(const std::uint8_t type[4], std::span<const std::uint8_t> data, edit_summary& summary);
+  void index_attr_keys();
+  struct key_chunks;
+  static void note_key(key_chunks& chunks, std::size_t index);
 
   level_image image_;
   level_shape shape_as_read_ = level_shape::plain;
@@ -116,6 +125,16 @@ class map_file {
   std::optional<std::string> damage_;  // the first damage found, if any
   std::string unlike_a_map_;
   std::vector<const chunk_record*> records_;  // by current index
+  bool chunks_in_input_ = false;
+  // The ATTR chunks by key (the text before the first '='): the current
+  // index of the first, and how many, with index_chunks; built on the first
+  // set, and forgotten by a change that moves chunks.
+  struct key_chunks {
+    std::size_t first = 0;
+    std::size_t count = 0;
+  };
+  std::unordered_map<std::string, key_chunks> attr_keys_;
+  bool attr_keys_built_ = false;
   std::vector<std::uint8_t> tileset_;
   std::unique_ptr<edit_target> opened_;
   // Where it was read from or last saved to, if a file. A save, a const

@@ -38,4 +38,8 @@ int mg_map_read_file(const char* path, unsigned flags, mg_map** map) {
                    [&](map_file& file, const map_read_options& options) { return file.read_file(path, options); });
 }
 
-void mg_map_free(mg_map* map) { delete map; }
+void mg_map_free(mg_map* map) {
+  // From inside a callback of the map, the call that called back still uses it.
+  if (map == nullptr || guarded([map] { return call_refused(map) ? MG_ERR_ARGUMENT : MG_OK; }) != MG_OK) return;
+  delete map;
+}

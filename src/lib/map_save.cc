@@ -36,6 +36,8 @@ int mg_map_save_file(const mg_map* map, const char* path, const mg_save_options*
   const char* backup = o.size >= backup_options_size ? o.backup : nullptr;
   if (!suffix_ok(backup)) return MG_ERR_ARGUMENT;
   return guarded([&]() -> int {
+    if (call_refused(map)) return MG_ERR_ARGUMENT;
+    const calling_back_scope scope(map);
     map_save_options how;
     how.path = path;
     how.create = (o.flags & MG_SAVE_NEW) != 0;

@@ -36,6 +36,8 @@ int mg_map_written_size(const mg_map* map, uint64_t* size) {
 int mg_map_write(const mg_map* map, mg_write_fn* write, void* context) {
   if (map == nullptr || write == nullptr) return MG_ERR_ARGUMENT;
   return guarded([&]() -> int {
+    if (call_refused(map)) return MG_ERR_ARGUMENT;
+    const calling_back_scope scope(map);
     callback_sink out(write, context);
     null_report quiet;
     if (map->file.write_to(out, quiet).is_ok()) return MG_OK;

@@ -13,3 +13,8 @@ struct file_identity {
 // The identity of the file `path` names, links followed; false when there is
 // none to be had (a missing file, say), which the caller finds out anyway.
 bool file_identity_of(const char* path, file_identity& identity);
+
+// Whether standard output writes to the file `path` names, as when a map is
+// both read and appended to with '>>'; false for a terminal, a pipe or
+// anything else that is not a file.
+bool standard_output_is_file(const char* path);
