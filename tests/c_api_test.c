@@ -243,8 +243,10 @@ static void test_saving(void) {
     if (cases[i].result == MG_OK && (cases[i].flags & MG_SAVE_CHECK) == 0)
       CHECK(get_file(cases[i].name, &file) == meant.size && memcmp(file.bytes, meant.bytes, meant.size) == 0);
   }
-  /* The missing folder's temporary file is announced, then never made. */
-  CHECK(temps_created == 4 && temps_gone == 4 && warnings == 0);
+  /* The missing folder's temporary file is announced, then never made. A
+   * temporary file without a name (O_TMPFILE) is announced only when it is
+   * named, and a new file's never is: 3 there, 4 elsewhere. */
+  CHECK(temps_created >= 3 && temps_created <= 4 && temps_gone == temps_created && warnings == 0);
 
   /* Someone else changed the file: refused unless the caller says so. */
   put_file("map.lvl", "changed!", 8);
