@@ -263,6 +263,49 @@ static void test_saving(void) {
   CHECK(mg_map_read_file(path_of("absent.lvl"), 0, &map) == MG_ERR_IO && errno == ENOENT && map == NULL);
 }
 
+/* A batch saves each map as mg_map_save_file would; a map's failure is its own. */
+static void test_batch(void) {
+  static const struct {
+    const char *name, *path;
+    unsigned flags;
+    int changed_meanwhile, result, error;
+  } cases[] = {
+      {"b0.lvl", "b0.lvl", 0, 0, MG_OK, 0},
+      {"b1.lvl", "b1.lvl", 0, 1, MG_ERR_CHANGED, 0},
+      {"b2.lvl", "missing/b2.lvl", MG_SAVE_NEW, 0, MG_ERR_IO, ENOENT},
+      {"b3.lvl", "b0.lvl", MG_SAVE_NEW, 0, MG_ERR_EXISTS, 0},
+      {"b4.lvl", "b4-new.lvl", MG_SAVE_NEW, 0, MG_OK, 0},
+      {"b5.lvl", "b5.lvl", 0, 0, MG_OK, 0},
+  };
+  enum { count = sizeof cases / sizeof *cases };
+  mg_map *maps[count];
+  mg_batch *batch = NULL;
+  buffer meant, file;
+  size_t i;
+  CHECK(mg_batch_new(&batch) == MG_OK && batch != NULL);
+  for (i = 0; i < count; ++i) {
+    mg_save_options options = {sizeof(mg_save_options), cases[i].flags, NULL, NULL, NULL};
+    put_file(cases[i].name, "ABCDEFGH", 8);
+    CHECK(mg_map_read_file(path_of(cases[i].name), 0, &maps[i]) == MG_OK);
+    CHECK(mg_map_set_attr(maps[i], "NAME", cases[i].name) == MG_OK);
+    if (cases[i].changed_meanwhile) put_file(cases[i].name, "changed!", 8);
+    CHECK(mg_batch_add(batch, maps[i], path_of(cases[i].path), &options) == MG_OK);
+  }
+  CHECK(mg_batch_add(batch, maps[0], "", NULL) == MG_ERR_ARGUMENT && mg_batch_count(batch) == count);
+  CHECK(mg_batch_save(batch) == MG_ERR_CHANGED);
+  for (i = 0; i < count; ++i) {
+    errno = 0;
+    CHECK(mg_batch_result(batch, i) == cases[i].result && (cases[i].error == 0 || errno == cases[i].error));
+    written(maps[i], &meant);
+    if (cases[i].result == MG_OK)
+      CHECK(get_file(cases[i].path, &file) == meant.size && memcmp(file.bytes, meant.bytes, meant.size) == 0);
+    mg_map_free(maps[i]);
+  }
+  CHECK(get_file("b1.lvl", &file) == 8 && memcmp(file.bytes, "changed!", 8) == 0);
+  CHECK(mg_batch_result(batch, count) == MG_ERR_ARGUMENT && mg_batch_save(batch) == MG_OK);
+  mg_batch_free(batch);
+}
+
 /* A flag bit this version does not know is refused before anything is read
  * or written, so that later versions can give it a meaning. */
 static void test_unknown_flags(void) {
@@ -329,6 +372,7 @@ int main(void) {
   test_reading();
   test_changes();
   test_saving();
+  test_batch();
   test_new_file_of_acl_map();
   test_unknown_flags();
   test_reasons();

@@ -63,15 +63,13 @@ status unverified(const status& s) { return status::failure(error_code::verify, 
 
 status level_save(const level_image& image, const save_plan& plan, report_sink& report, save_outcome& outcome) {
   outcome = save_outcome{};
-  if (plan.check_only)
+  if (plan.check_only) {
     if (status s = plan.create ? replacement_file::probe_new(plan.path) : replacement_file::probe(plan.path); !s.is_ok())
       return s;
-  // The sizes are refused before anything is opened for writing.
-  counting_sink count;
-  null_report quiet;
-  if (status s = level_write_to(image, count, quiet); !s.is_ok()) return s;
-  outcome.length = count.total;
-  if (plan.check_only) {
+    counting_sink count;
+    null_report quiet;
+    if (status s = level_write_to(image, count, quiet); !s.is_ok()) return s;
+    outcome.length = count.total;
     // The writer's lines, as a write would print them.
     const status s = level_write_to(image, count, report);
     report.flush();
@@ -83,15 +81,29 @@ status level_save(const level_image& image, const save_plan& plan, report_sink& 
     return status::ok();
   }
 
+  save_stage stage;
+  if (status s = level_save_stage(image, plan, report, stage); !s.is_ok()) return s;
+  if (status s = stage.file.commit(); !s.is_ok()) return s;
+  outcome.length = stage.outcome.length;
+  outcome.warnings = stage.file.warnings();
+  return status::ok();
+}
+
+status level_save_stage(const level_image& image, const save_plan& plan, report_sink& report, save_stage& stage) {
+  stage.outcome = save_outcome{};
+  // The sizes are refused before anything is opened for writing.
+  counting_sink count;
+  null_report quiet;
+  if (status s = level_write_to(image, count, quiet); !s.is_ok()) return s;
+  stage.outcome.length = count.total;
   // The read stage's lines are out before the temporary file exists.
   report.flush();
-  edit_target opened;
   const edit_target* target = plan.target;
   if (!plan.create && target == nullptr) {
-    if (status s = opened.open_unlocked(plan.path); !s.is_ok()) return s;
-    target = &opened;
+    if (status s = stage.opened.open_unlocked(plan.path); !s.is_ok()) return s;
+    target = &stage.opened;
   }
-  replacement_file file;
+  replacement_file& file = stage.file;
   if (plan.watch_temp) file.watch_temp(plan.watch_temp);
   if (status s = plan.create ? file.begin_new(plan.path, plan.like) : file.begin(*target); !s.is_ok())
     return s;
@@ -107,8 +119,6 @@ status level_save(const level_image& image, const save_plan& plan, report_sink& 
   if (!compared.is_ok() && !check.differs()) return unverified(compared);
   if (!check.same()) return status::failure(error_code::verify, "");
 
-  if (status s = file.commit(); !s.is_ok()) return s;
-  outcome.length = length;
-  outcome.warnings = file.warnings();
+  stage.outcome.length = length;
   return status::ok();
 }

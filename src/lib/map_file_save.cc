@@ -18,9 +18,7 @@ status map_file::unchanged(bool& same) const {
 
 status map_file::write_to(byte_sink& out, report_sink& report) const { return level_write_to(image_, out, report); }
 
-status map_file::save(const map_save_options& how, map_saved& saved) const {
-  saved = map_saved{};
-  const std::lock_guard<std::mutex> held(origin_lock_);
+status map_file::check_origin(const map_save_options& how) const {
   // The file the map came from must be as it was read, unless the caller
   // says otherwise.
   if (!how.create && !how.anyway && origin_.known && origin_.path == how.path) {
@@ -28,20 +26,34 @@ status map_file::save(const map_save_options& how, map_saved& saved) const {
     if (!file_origin_now(how.path, now) || !(now == origin_))
       return status::failure(error_code::changed, "the file changed since it was read");
   }
-  save_plan plan;
+  return status::ok();
+}
+
+void map_file::fill_plan(const map_save_options& how, save_plan& plan) const {
   plan.path = how.path;
   plan.target = how.create ? nullptr : opened_.get();
   plan.create = how.create;
   plan.like = how.like != nullptr ? how.like : origin_.known ? origin_.path.c_str() : nullptr;
   plan.check_only = how.check_only;
   plan.watch_temp = how.watch_temp;
+}
+
+status map_file::save_failure(const status& s) const {
+  if (s.code() != error_code::verify) return s;
+  return status::failure(error_code::verify, s.why().empty() ? "verification failed" : "verification failed: " + s.why(),
+                         s.system_error());
+}
+
+status map_file::save(const map_save_options& how, map_saved& saved) const {
+  saved = map_saved{};
+  const std::lock_guard<std::mutex> held(origin_lock_);
+  if (status s = check_origin(how); !s.is_ok()) return s;
+  save_plan plan;
+  fill_plan(how, plan);
   save_outcome outcome;
   null_report quiet;
-  if (status s = level_save(image_, plan, how.report != nullptr ? *how.report : quiet, outcome); !s.is_ok()) {
-    if (s.code() != error_code::verify) return s;
-    return status::failure(error_code::verify, s.why().empty() ? "verification failed" : "verification failed: " + s.why(),
-                           s.system_error());
-  }
+  if (status s = level_save(image_, plan, how.report != nullptr ? *how.report : quiet, outcome); !s.is_ok())
+    return save_failure(s);
   saved.length = outcome.length;
   saved.warnings = std::move(outcome.warnings);
   if (!plan.check_only) {
@@ -50,4 +62,23 @@ status map_file::save(const map_save_options& how, map_saved& saved) const {
     if (file_origin_now(how.path, now)) origin_ = now;
   }
   return status::ok();
+}
+
+status map_file::stage_save(const map_save_options& how, save_stage& stage) const {
+  const std::lock_guard<std::mutex> held(origin_lock_);
+  if (status s = check_origin(how); !s.is_ok()) return s;
+  save_plan plan;
+  fill_plan(how, plan);
+  null_report quiet;
+  if (status s = level_save_stage(image_, plan, how.report != nullptr ? *how.report : quiet, stage); !s.is_ok())
+    return save_failure(s);
+  return status::ok();
+}
+
+void map_file::staged_save_done(const map_save_options& how, save_stage& stage, map_saved& saved) const {
+  const std::lock_guard<std::mutex> held(origin_lock_);
+  saved.length = stage.outcome.length;
+  saved.warnings = stage.file.warnings();
+  file_origin now;
+  if (file_origin_now(how.path, now)) origin_ = now;
 }

@@ -50,6 +50,10 @@ class edit_target {
   // empty: the facts of a file a library replaces, whose program does the
   // locking.
   status open_unlocked(const char* path) { return open(path, {}, false); }
+  // As open(), but a file that another edit holds is not waited for: the
+  // open fails with edit_in_progress and sets `busy`, so that a caller that
+  // holds other maps' locks never waits while it holds them.
+  status open_if_free(const char* path, bool& busy);
 
   std::span<const std::uint8_t> bytes() const { return {bytes_, length_}; }
   // Gives back the memory of the bytes once they have been taken; the lock
@@ -80,6 +84,7 @@ class edit_target {
   file_facts facts_;
   bool waited_ = false;
   bool changed_ = false;
+  bool wait_ = true;
 #ifdef _WIN32
   edit_lock lock_;
 #endif

@@ -33,9 +33,10 @@ file_facts facts_of(const struct stat& info) {
 // flock, not fcntl: an fcntl lock goes as soon as the process closes any
 // descriptor of the file, and the lock belongs to the one descriptor the map
 // is read through.
-status lock(int fd, bool& waited, const std::function<void()>& on_wait) {
+status lock(int fd, bool wait, bool& waited, const std::function<void()>& on_wait) {
   if (flock(fd, LOCK_EX | LOCK_NB) == 0) return status::ok();
   if (errno != EWOULDBLOCK) return failure(errno);
+  if (!wait) return status::failure(error_code::edit_in_progress, edit_in_progress_text);
   if (!waited) {
     waited = true;
     if (on_wait) on_wait();
@@ -81,6 +82,14 @@ void edit_target::release() {
 
 status edit_target::open(const char* path, const std::function<void()>& on_wait) { return open(path, on_wait, true); }
 
+status edit_target::open_if_free(const char* path, bool& busy) {
+  wait_ = false;
+  const status s = open(path, {}, true);
+  wait_ = true;
+  busy = s.code() == error_code::edit_in_progress;
+  return s;
+}
+
 status edit_target::open(const char* path, const std::function<void()>& on_wait, bool locked) {
   release();
   path_ = path;
@@ -109,7 +118,7 @@ status edit_target::open(const char* path, const std::function<void()>& on_wait,
     }
     if (first) first_seen = info;
     first = false;
-    if (status s = locked ? lock(fd, waited_, on_wait) : status::ok(); !s.is_ok()) {
+    if (status s = locked ? lock(fd, wait_, waited_, on_wait) : status::ok(); !s.is_ok()) {
       release();
       return s;
     }

@@ -23,6 +23,13 @@ void edit_target::release() { release_bytes(); }
 
 status edit_target::open(const char* path, const std::function<void()>& on_wait) { return open(path, on_wait, true); }
 
+// An edit never waits here: open() fails at once.
+status edit_target::open_if_free(const char* path, bool& busy) {
+  const status s = open(path, {}, true);
+  busy = s.code() == error_code::edit_in_progress;
+  return s;
+}
+
 status edit_target::open(const char* path, const std::function<void()>&, bool locked) {
   release();
   path_ = path;
