@@ -33,6 +33,7 @@ void edit_window::error_line(std::string line, bool failure) {
   }
   kept_.back().map.lines.emplace_back(true, std::move(line));
   kept_.back().failed = failure;
+  kept_.back().open = false;
   print_ready();
 }
 
@@ -50,6 +51,7 @@ void edit_window::edit(const std::string& path, std::span<const edit_operation> 
   if (!batch_) return edit_alone(path, operations, row);
   slot& s = kept_.back();
   s.edited = true;
+  s.open = false;
   s.has_identity = identity != nullptr;
   if (identity != nullptr) s.identity = *identity;
   const status edited = edit_map(c_, path, operations, row, &s.map);
@@ -107,7 +109,7 @@ void edit_window::print(slot& s, const status* saved_as, const map_saved* saved)
 }
 
 void edit_window::print_ready() {
-  while (!kept_.empty() && !kept_.front().map.to_save) {
+  while (!kept_.empty() && !kept_.front().map.to_save && !kept_.front().open) {
     print(kept_.front(), nullptr, nullptr);
     kept_.pop_front();
   }
@@ -119,7 +121,10 @@ void edit_window::finish() {
     if (s.map.to_save) batch.add(*s.map.map, s.map.how);
   batch.save();
   std::size_t saved = 0;
+  // The current map stays, for what comes of it.
+  const bool keep_current = !kept_.empty() && kept_.back().open;
   for (slot& s : kept_) {
+    if (s.open) continue;
     if (s.map.to_save) {
       print(s, &batch.result(saved), &batch.saved(saved));
       ++saved;
@@ -127,6 +132,6 @@ void edit_window::finish() {
       print(s, nullptr, nullptr);
     }
   }
-  kept_.clear();
+  kept_.erase(kept_.begin(), keep_current ? kept_.end() - 1 : kept_.end());
   to_save_ = 0;
 }

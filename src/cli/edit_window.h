@@ -46,6 +46,7 @@ class edit_window {
  private:
   struct slot {
     std::size_t index = 0;
+    bool open = true;  // the current map, not yet dealt with
     bool failed = false;
     bool edited = false;
     bool has_identity = false;
