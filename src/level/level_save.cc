@@ -29,20 +29,20 @@ class written_check final : public comparing_sink {
  public:
   written_check(replacement_file& file, std::uint64_t length)
       : comparing_sink([&file](std::uint64_t offset, std::span<std::uint8_t> out) { return file.read_back(offset, out); },
-                       length),
-        theirs_(block_size),
-        ours_(block_size) {}
+                       length) {}
 
   status copy(const file_source& source) override {
     if (source.length > room()) return differ();
+    // Only for data copied from a raw file: a small map never needs them.
+    block theirs(block_size), ours(block_size);
     const std::uint64_t blocks = (source.length + block_size - 1) / block_size;
     const std::uint64_t step = std::max<std::uint64_t>(1, (blocks + 62) / 63);
     for (std::uint64_t index = 0, next = 0; index < blocks; index = next) {
       const std::uint64_t at = index * block_size;
       const std::size_t part = static_cast<std::size_t>(std::min<std::uint64_t>(block_size, source.length - at));
-      if (status s = file_read_at(source.file, at, {ours_.bytes, part}); !s.is_ok()) return s;
-      if (status s = read(offset_ + at, {theirs_.bytes, part}); !s.is_ok()) return s;
-      if (std::memcmp(theirs_.bytes, ours_.bytes, part) != 0) return differ();
+      if (status s = file_read_at(source.file, at, {ours.bytes, part}); !s.is_ok()) return s;
+      if (status s = read(offset_ + at, {theirs.bytes, part}); !s.is_ok()) return s;
+      if (std::memcmp(theirs.bytes, ours.bytes, part) != 0) return differ();
       next = index + step;
       if (next >= blocks && index + 1 < blocks) next = blocks - 1;
     }
@@ -52,8 +52,6 @@ class written_check final : public comparing_sink {
 
  private:
   static constexpr std::int32_t block_size = 1 << 16;
-  block theirs_;
-  block ours_;
 };
 
 // A failed check of the bytes written says why, or nothing when they differ.
