@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <filesystem>
 #include <regex>
 #include <thread>
 
@@ -27,24 +26,13 @@ const std::vector<std::string> write_lines = {"patching bmp header",
 
 bool is_temporary(const std::string& name) { return name.find(".mapgraft-") != std::string::npos; }
 
-// A temporary file without a name (O_TMPFILE) shows only among the tool's
-// descriptors, as "FOLDER/#INODE (deleted)".
-bool holds_unnamed_file(const temp_folder& folder, pid_t pid) {
-  std::error_code error;
-  for (const auto& fd : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
-    const std::string target = std::filesystem::read_symlink(fd.path(), error).string();
-    if (target.starts_with(folder.root() + "/#") && target.ends_with(" (deleted)")) return true;
-  }
-  return false;
-}
-
 // Does `act` as soon as the tool has created its temporary file.
 std::function<void(pid_t)> once_writing(const temp_folder& folder, std::function<void(pid_t)> act) {
   return [&folder, act](pid_t pid) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (std::chrono::steady_clock::now() < deadline) {
       const std::vector<std::string> names = folder.entries();
-      if (std::any_of(names.begin(), names.end(), is_temporary) || holds_unnamed_file(folder, pid)) break;
+      if (std::any_of(names.begin(), names.end(), is_temporary) || holds_unnamed_file(pid, folder.root())) break;
       std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
     act(pid);
