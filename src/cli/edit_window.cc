@@ -70,10 +70,14 @@ void edit_window::edit(const std::string& path, std::span<const edit_operation> 
     s.map.lines.emplace_back(true, format_line(failure_line, quoted_name(path).c_str(), edited.why().c_str()));
     s.failed = true;
   }
-  if (s.map.to_save && edited.is_ok())
+  if (s.map.to_save && edited.is_ok()) {
+    // Its save begins now, and goes on while the next maps are edited.
+    s.saved_as = saves_.size();
+    saves_.add(*s.map.map, s.map.how);
     ++to_save_;
-  else
+  } else {
     s.map.map.reset();  // its lock goes at once
+  }
   print_ready();
 }
 
@@ -116,22 +120,18 @@ void edit_window::print_ready() {
 }
 
 void edit_window::finish() {
-  map_batch batch;
-  for (const slot& s : kept_)
-    if (s.map.to_save) batch.add(*s.map.map, s.map.how);
-  batch.save();
-  std::size_t saved = 0;
+  saves_.save();
   // The current map stays, for what comes of it.
   const bool keep_current = !kept_.empty() && kept_.back().open;
   for (slot& s : kept_) {
     if (s.open) continue;
     if (s.map.to_save) {
-      print(s, &batch.result(saved), &batch.saved(saved));
-      ++saved;
+      print(s, &saves_.result(s.saved_as), &saves_.saved(s.saved_as));
     } else {
       print(s, nullptr, nullptr);
     }
   }
   kept_.erase(kept_.begin(), keep_current ? kept_.end() - 1 : kept_.end());
   to_save_ = 0;
+  saves_.clear();
 }

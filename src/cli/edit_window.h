@@ -8,6 +8,7 @@
 
 #include "cli/edit_command.h"
 #include "cli/edit_one_map.h"
+#include "lib/map_batch.h"
 #include "support/file_identity.h"
 
 // mapgraft-edit's maps in the order given, each map's lines printed once its
@@ -50,6 +51,7 @@ class edit_window {
     bool failed = false;
     bool edited = false;
     bool has_identity = false;
+    std::size_t saved_as = 0;  // its index in the batch
     file_identity identity;
     map_in_batch map;
   };
@@ -61,6 +63,7 @@ class edit_window {
   const bool batch_;
   std::function<void(std::size_t)> dealt_with_;
   std::deque<slot> kept_;
+  map_batch saves_;
   std::size_t to_save_ = 0;
   std::size_t failures_ = 0, counted_ = 0;
   std::size_t current_ = 0;

@@ -8,8 +8,9 @@
 // A C caller's batch: the library's batch, and each map's options, kept
 // where their callbacks' context can find them until the save.
 struct mg_batch {
-  map_batch batch;
+  // Before the batch, which may still call their callbacks as it goes.
   std::vector<std::unique_ptr<mg_save_options>> options;
+  map_batch batch;
   std::size_t saved = 0;  // the maps mg_batch_save has dealt with
 };
 

@@ -1,6 +1,9 @@
 #include "lib/map_batch.h"
 
-#include <algorithm>
+map_batch::map_batch() : window_(map_batch_window_new(), map_batch_window_free) {}
+
+// What was not saved is dropped, its temporary files removed.
+map_batch::~map_batch() = default;
 
 void map_batch::add(const map_file& map, const map_save_options& how) {
   entry& e = entries_.emplace_back();
@@ -8,23 +11,28 @@ void map_batch::add(const map_file& map, const map_save_options& how) {
   e.how = how;
   e.path = how.path != nullptr ? how.path : "";
   if (how.like != nullptr) e.like = how.like;
+  e.how.path = e.path.c_str();
+  e.how.like = how.like != nullptr ? e.like.c_str() : nullptr;
+  map_batch_window_add(*window_, e);
+  if (entries_.size() - saved_up_to_ == window) end_window();
 }
 
-void map_batch::save() {
-  // The copies' texts stay where they are from here on.
-  for (std::size_t i = saved_up_to_; i < entries_.size(); ++i) {
-    entry& e = entries_[i];
+void map_batch::end_window() {
+  if (saved_up_to_ == entries_.size()) return;
+  std::span<entry> ended = std::span<entry>(entries_).subspan(saved_up_to_);
+  // The vector may have moved the texts since they were added.
+  for (entry& e : ended) {
     e.how.path = e.path.c_str();
     e.how.like = e.how.like != nullptr ? e.like.c_str() : nullptr;
   }
-  while (saved_up_to_ < entries_.size()) {
-    const std::size_t count = std::min(window, entries_.size() - saved_up_to_);
-    map_batch_save_window(std::span<entry>(entries_).subspan(saved_up_to_, count));
-    saved_up_to_ += count;
-  }
+  map_batch_window_end(*window_, ended);
+  saved_up_to_ = entries_.size();
 }
 
+void map_batch::save() { end_window(); }
+
 void map_batch::clear() {
+  end_window();
   entries_.clear();
   saved_up_to_ = 0;
 }

@@ -2,70 +2,119 @@
 #include <signal.h>
 
 #include <algorithm>
-#include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include "level/level_save.h"
 #include "lib/map_batch.h"
 
-namespace {
+// The maps of a window, each staged (written and checked) as it is added,
+// its data sent to the disk at once; at the end of the window all their
+// flushes are made side by side, so that the file system commits them
+// together, then the renames. The threads last as long as the batch.
+class map_batch_window {
+ public:
+  ~map_batch_window() {
+    {
+      const std::lock_guard<std::mutex> held(lock_);
+      stopping_ = true;
+    }
+    more_.notify_all();
+    for (std::thread& thread : threads_) thread.join();
+  }
 
-// Flushes in flight at once. The journal of ext4 or XFS commits the flushes
-// that wait together in one go; past a few, more threads only cost.
-constexpr std::size_t flushing_threads = 4;
+  void add(map_batch::entry& e) {
+    auto stage = std::make_unique<save_stage>();
+    if (e.how.check_only) {
+      e.result = e.map->save(e.how, e.saved);
+      stage.reset();
+    } else if (e.result = e.map->stage_save(e.how, *stage); !e.result.is_ok()) {
+      stage.reset();
+    } else {
+      stage->file.start_writeback();
+    }
+    const std::lock_guard<std::mutex> held(lock_);
+    stages_.push_back(std::move(stage));
+    flushed_.push_back(status::ok());
+  }
 
-// Each file's own flush, so that a write error lands on its map.
-void flush_all(std::span<std::unique_ptr<save_stage>> stages, std::span<status> flushed) {
-  std::atomic<std::size_t> next{0};
-  const auto work = [&] {
+  void end(std::span<map_batch::entry> entries) {
+    flush_all();
+    // Renamed in the order added, each folder flushed once after its renames.
+    std::vector<std::string> folders;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      if (stages_[i] == nullptr) continue;
+      status& result = entries[i].result;
+      result = flushed_[i].is_ok() ? stages_[i]->file.place() : flushed_[i];
+      if (!result.is_ok()) {
+        stages_[i].reset();
+        continue;
+      }
+      std::string folder = stages_[i]->file.folder();
+      if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(std::move(folder));
+    }
+    for (const std::string& folder : folders) flush_folder(folder);
+    for (std::size_t i = 0; i < entries.size(); ++i)
+      if (stages_[i] != nullptr) entries[i].map->staged_save_done(entries[i].how, *stages_[i], entries[i].saved);
+    const std::lock_guard<std::mutex> held(lock_);
+    stages_.clear();
+    flushed_.clear();
+  }
+
+ private:
+  // Flushes in flight at once: the journal of ext4 or XFS commits those that
+  // wait together in one go, so a window's flushes should all wait at once.
+  static constexpr std::size_t flushing_threads = 16;
+
+  void flush_all() {
+    std::unique_lock<std::mutex> held(lock_);
+    next_ = 0;
+    left_ = stages_.size();
+    flushing_ = left_ > 0;
+    const auto pending = static_cast<std::size_t>(
+        std::count_if(stages_.begin(), stages_.end(), [](const auto& stage) { return stage != nullptr; }));
+    while (threads_.size() < std::min(flushing_threads, pending)) threads_.emplace_back([this] { work(); });
+    more_.notify_all();
+    done_.wait(held, [this] { return left_ == 0; });
+    flushing_ = false;
+  }
+
+  // Each file's own flush, so that a write error lands on its map.
+  void work() {
     // The program's signal handlers run on its own threads.
     sigset_t all;
     sigfillset(&all);
     pthread_sigmask(SIG_BLOCK, &all, nullptr);
-    for (std::size_t i; (i = next.fetch_add(1)) < stages.size();)
-      if (stages[i] != nullptr) flushed[i] = stages[i]->file.flush();
-  };
-  const std::size_t pending = static_cast<std::size_t>(
-      std::count_if(stages.begin(), stages.end(), [](const auto& stage) { return stage != nullptr; }));
-  std::vector<std::thread> threads;
-  for (std::size_t i = 1; i < std::min(flushing_threads, pending); ++i) threads.emplace_back(work);
-  work();
-  for (std::thread& thread : threads) thread.join();
-}
-
-}  // namespace
-
-void map_batch_save_window(std::span<map_batch::entry> entries) {
-  std::vector<std::unique_ptr<save_stage>> stages(entries.size());
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    map_batch::entry& e = entries[i];
-    if (e.how.check_only) {
-      e.result = e.map->save(e.how, e.saved);
-      continue;
+    std::unique_lock<std::mutex> held(lock_);
+    for (;;) {
+      more_.wait(held, [this] { return (flushing_ && next_ < stages_.size()) || stopping_; });
+      if (stopping_) return;
+      const std::size_t i = next_++;
+      if (save_stage* stage = stages_[i].get(); stage != nullptr) {
+        held.unlock();
+        status flushed = stage->file.flush();
+        held.lock();
+        flushed_[i] = std::move(flushed);
+      }
+      if (--left_ == 0) done_.notify_one();
     }
-    stages[i] = std::make_unique<save_stage>();
-    e.result = e.map->stage_save(e.how, *stages[i]);
-    if (!e.result.is_ok()) stages[i].reset();
   }
 
-  std::vector<status> flushed(entries.size(), status::ok());
-  flush_all(stages, flushed);
+  std::mutex lock_;
+  std::condition_variable more_, done_;
+  std::vector<std::unique_ptr<save_stage>> stages_;  // null: nothing to flush
+  std::vector<status> flushed_;
+  std::size_t next_ = 0, left_ = 0;
+  bool flushing_ = false, stopping_ = false;
+  std::vector<std::thread> threads_;
+};
 
-  // Renamed in the order given, each folder flushed once after its renames.
-  std::vector<std::string> folders;
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    if (stages[i] == nullptr) continue;
-    status& result = entries[i].result;
-    result = flushed[i].is_ok() ? stages[i]->file.place() : flushed[i];
-    if (!result.is_ok()) {
-      stages[i].reset();
-      continue;
-    }
-    std::string folder = stages[i]->file.folder();
-    if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(std::move(folder));
-  }
-  for (const std::string& folder : folders) flush_folder(folder);
-  for (std::size_t i = 0; i < entries.size(); ++i)
-    if (stages[i] != nullptr) entries[i].map->staged_save_done(entries[i].how, *stages[i], entries[i].saved);
-}
+map_batch_window* map_batch_window_new() { return new map_batch_window; }
+
+void map_batch_window_free(map_batch_window* window) { delete window; }
+
+void map_batch_window_add(map_batch_window& window, map_batch::entry& added) { window.add(added); }
+
+void map_batch_window_end(map_batch_window& window, std::span<map_batch::entry> entries) { window.end(entries); }

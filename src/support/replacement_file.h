@@ -60,6 +60,9 @@ class replacement_file final : public byte_sink {
   // is flushed (flush_folder).
   status flush();
   status place();
+  // Sets the disk to work on what has been written, without waiting, so that
+  // a later flush() has less left to do (Linux).
+  void start_writeback();
   std::string folder() const;
 
   // What the replacement changed about the file beyond its contents, one

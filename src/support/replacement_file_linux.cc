@@ -304,6 +304,10 @@ status replacement_file::place() {
   return status::ok();
 }
 
+void replacement_file::start_writeback() {
+  if (handle_ >= 0) sync_file_range(static_cast<int>(handle_), 0, 0, SYNC_FILE_RANGE_WRITE);
+}
+
 std::string replacement_file::folder() const {
   const std::size_t slash = target_.rfind('/');
   return slash == std::string::npos ? "." : target_.substr(0, slash + 1);
