@@ -66,7 +66,7 @@ class map_batch_window {
  private:
   // Flushes in flight at once: the journal of ext4 or XFS commits those that
   // wait together in one go, so a window's flushes should all wait at once.
-  static constexpr std::size_t flushing_threads = 16;
+  static constexpr std::size_t flushing_threads = map_batch::window;
 
   void flush_all() {
     std::unique_lock<std::mutex> held(lock_);
