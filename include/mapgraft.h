@@ -121,7 +121,9 @@ typedef struct {
   void (*warn)(void *context, const char *text);
   /* A temporary file is about to come into being (created 1: called just
    * before, so that a signal in between finds it) or is gone or was never
-   * made (0), so that a program's signal handler can remove it; may be NULL. */
+   * made (0), so that a program's signal handler can remove it; may be NULL.
+   * Where the file stays without a name until it is complete (Linux's
+   * O_TMPFILE), it is told of when it is named, just before the rename. */
   void (*temp)(void *context, const char *path, int created);
   void *context;
   /* A suffix such as "~" or ".orig" (a caller built against a header
@@ -205,6 +207,39 @@ MG_EXPORT int mg_map_write(const mg_map *map, mg_write_fn *write, void *context)
  * change: the save waits while another edit holds the file (on Windows, and
  * with MG_SAVE_NOWAIT, it fails with MG_ERR_BUSY at once). */
 MG_EXPORT int mg_map_save_file(const mg_map *map, const char *path, const mg_save_options *options);
+
+/* Many maps saved together, each as mg_map_save_file would save it alone and
+ * with the same promise, for less than saving them one after another: on
+ * Linux mg_batch_add writes the map's temporary file, reads it back and
+ * compares it at once; once 64 maps are added, and at mg_batch_save, their
+ * files are flushed side by side (each its own flush, so that a write error
+ * lands on its map), renamed over their maps in the order added, and each
+ * folder flushed once. Elsewhere the maps are saved one after another. A
+ * map's failure is its own: the others are saved. Locking against other
+ * editors is the caller's job, as for mg_map_save_file. */
+typedef struct mg_batch mg_batch;
+/* On failure *batch is NULL. */
+MG_EXPORT int mg_batch_new(mg_batch **batch);
+/* Maps not saved yet are dropped, with their temporary files. */
+MG_EXPORT void mg_batch_free(mg_batch *batch);
+/* Adds map, to be saved at path with options (NULL, or as for
+ * mg_map_save_file; copied, with path). map must stay as it is, and its
+ * options' context valid, until mg_batch_save returns. Refuses what
+ * mg_map_save_file refuses before it writes (MG_ERR_ARGUMENT), adding
+ * nothing. The maps are numbered from 0 in the order added. */
+MG_EXPORT int mg_batch_add(mg_batch *batch, const mg_map *map, const char *path, const mg_save_options *options);
+/* Finishes the maps added since the last mg_batch_save. MG_OK when each of them
+ * was saved; else the code of the first that failed (MG_ERR_IO with its
+ * reason in errno, on Windows in GetLastError()), and each map's own code is
+ * mg_batch_result's. A map's warn callback is called once it is saved, in the
+ * order added. */
+MG_EXPORT int mg_batch_save(mg_batch *batch);
+/* The maps added so far. */
+MG_EXPORT size_t mg_batch_count(const mg_batch *batch);
+/* Map number index's outcome: MG_OK (also before it is saved) or its failure,
+ * MG_ERR_IO leaving its reason in errno (on Windows GetLastError()) as if its
+ * save had just failed. MG_ERR_ARGUMENT for an index past the maps added. */
+MG_EXPORT int mg_batch_result(const mg_batch *batch, size_t index);
 
 #ifdef __cplusplus
 }

@@ -240,8 +240,10 @@ static void test_saving(void) {
     if (cases[i].result == MG_OK && (cases[i].flags & MG_SAVE_CHECK) == 0)
       CHECK(get_file(cases[i].name, &file) == meant.size && memcmp(file.bytes, meant.bytes, meant.size) == 0);
   }
-  /* The missing folder's temporary file is announced, then never made. */
-  CHECK(temps_created == 4 && temps_gone == 4 && warnings == 0);
+  /* The missing folder's temporary file is announced, then never made. A
+   * temporary file without a name (O_TMPFILE) is announced only when it is
+   * named, and a new file's never is: 3 there, 4 elsewhere. */
+  CHECK(temps_created >= 3 && temps_created <= 4 && temps_gone == temps_created && warnings == 0);
 
   /* Someone else changed the file: refused unless the caller says so. */
   put_file("map.lvl", "changed!", 8);
@@ -447,7 +449,7 @@ static void temp_reentering(void *context, const char *path, int created) {
 }
 
 static void test_callbacks_calling_back(void) {
-  mg_save_options options = {sizeof(mg_save_options), MG_SAVE_NEW, NULL, temp_reentering, NULL, NULL};
+  mg_save_options options = {sizeof(mg_save_options), 0, NULL, temp_reentering, NULL, NULL};
   buffer before, after;
   reentry r;
   int call;
@@ -457,7 +459,7 @@ static void test_callbacks_calling_back(void) {
     CHECK(mg_map_read("ABCDEFGH", 8, 0, &r.map) == MG_OK && mg_map_read("ABCDEFGH", 8, 0, &r.other) == MG_OK);
     CHECK(mg_map_set_attr(r.map, "NAME", "x") == MG_OK && mg_map_add_chunk(r.map, "DATA", "d", 1) == MG_OK);
     written(r.map, &before);
-    unlink(path_of("reentered.lvl"));
+    put_file("reentered.lvl", "ABCDEFGH", 8);
     if (call < 6) CHECK(mg_map_write(r.map, write_reentering, &r) == MG_OK);
     else CHECK(mg_map_save_file(r.map, path_of("reentered.lvl"), &options) == MG_OK);
     written(r.map, &after);
@@ -475,6 +477,54 @@ static void test_not_regular_files(void) {
   CHECK(mkfifo(path_of("fifo"), 0600) == 0 && mkdir(path_of("folder"), 0700) == 0);
   CHECK(mg_map_read_file(path_of("fifo"), 0, &map) == MG_ERR_IO && errno == EINVAL && map == NULL);
   CHECK(mg_map_read_file(path_of("folder"), 0, &map) == MG_ERR_IO && errno == EISDIR && map == NULL);
+}
+
+/* A batch saves each map as mg_map_save_file would; a map's failure is its own. */
+static void test_batch(void) {
+  static const struct {
+    const char *name, *path;
+    unsigned flags;
+    int changed_meanwhile, result, error;
+    const char *backup;
+  } cases[] = {
+      {"b0.lvl", "b0.lvl", 0, 0, MG_OK, 0, NULL},
+      {"b1.lvl", "b1.lvl", 0, 1, MG_ERR_CHANGED, 0, NULL},
+      {"b2.lvl", "missing/b2.lvl", MG_SAVE_NEW, 0, MG_ERR_IO, ENOENT, NULL},
+      {"b3.lvl", "b0.lvl", MG_SAVE_NEW, 0, MG_ERR_EXISTS, 0, NULL},
+      {"b4.lvl", "b4-new.lvl", MG_SAVE_NEW, 0, MG_OK, 0, NULL},
+      {"b5.lvl", "b5.lvl", 0, 0, MG_OK, 0, "~"},
+      {"b6.lvl", "b6.lvl", 0, 0, MG_ERR_IO, EISDIR, ".dir"},
+  };
+  enum { count = sizeof cases / sizeof *cases };
+  mg_map *maps[count];
+  mg_batch *batch = NULL;
+  buffer meant, file;
+  size_t i;
+  CHECK(mg_batch_new(&batch) == MG_OK && batch != NULL);
+  for (i = 0; i < count; ++i) {
+    mg_save_options options = {sizeof(mg_save_options), cases[i].flags, NULL, NULL, NULL, cases[i].backup};
+    put_file(cases[i].name, "ABCDEFGH", 8);
+    if (cases[i].error == EISDIR) CHECK(mkdir(path_of("b6.lvl.dir"), 0700) == 0);
+    CHECK(mg_map_read_file(path_of(cases[i].name), 0, &maps[i]) == MG_OK);
+    CHECK(mg_map_set_attr(maps[i], "NAME", cases[i].name) == MG_OK);
+    if (cases[i].changed_meanwhile) put_file(cases[i].name, "changed!", 8);
+    CHECK(mg_batch_add(batch, maps[i], path_of(cases[i].path), &options) == MG_OK);
+  }
+  CHECK(mg_batch_add(batch, maps[0], "", NULL) == MG_ERR_ARGUMENT && mg_batch_count(batch) == count);
+  CHECK(mg_batch_save(batch) == MG_ERR_CHANGED);
+  for (i = 0; i < count; ++i) {
+    errno = 0;
+    CHECK(mg_batch_result(batch, i) == cases[i].result && (cases[i].error == 0 || errno == cases[i].error));
+    written(maps[i], &meant);
+    if (cases[i].result == MG_OK)
+      CHECK(get_file(cases[i].path, &file) == meant.size && memcmp(file.bytes, meant.bytes, meant.size) == 0);
+    mg_map_free(maps[i]);
+  }
+  CHECK(get_file("b1.lvl", &file) == 8 && memcmp(file.bytes, "changed!", 8) == 0);
+  CHECK(get_file("b5.lvl~", &file) == 8 && memcmp(file.bytes, "ABCDEFGH", 8) == 0);
+  CHECK(get_file("b6.lvl", &file) == 8 && memcmp(file.bytes, "ABCDEFGH", 8) == 0);
+  CHECK(mg_batch_result(batch, count) == MG_ERR_ARGUMENT && mg_batch_save(batch) == MG_OK);
+  mg_batch_free(batch);
 }
 
 /* A flag bit this version does not know is refused before anything is read
@@ -550,6 +600,7 @@ int main(void) {
   test_save_waits_for_an_edit();
   test_backups();
   test_callbacks_calling_back();
+  test_batch();
   test_new_file_of_acl_map();
   test_unknown_flags();
   test_not_regular_files();

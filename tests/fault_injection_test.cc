@@ -32,7 +32,7 @@ std::function<void(pid_t)> once_writing(const temp_folder& folder, std::function
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (std::chrono::steady_clock::now() < deadline) {
       const std::vector<std::string> names = folder.entries();
-      if (std::any_of(names.begin(), names.end(), is_temporary)) break;
+      if (std::any_of(names.begin(), names.end(), is_temporary) || holds_unnamed_file(pid, folder.root())) break;
       std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
     act(pid);

@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 #include <stdexcept>
 
@@ -193,4 +194,13 @@ run_result run_inspector(const std::vector<std::string>& args, const run_options
 
 run_result run_editor(const std::vector<std::string>& args, const run_options& options) {
   return run_command(editor_command(), args, options);
+}
+
+bool holds_unnamed_file(pid_t pid, const std::string& folder) {
+  std::error_code error;
+  for (const auto& fd : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
+    const std::string target = std::filesystem::read_symlink(fd.path(), error).string();
+    if (target.starts_with(folder + "/#") && target.ends_with(" (deleted)")) return true;
+  }
+  return false;
 }

@@ -76,3 +76,7 @@ inline constexpr bool under_address_sanitizer = false;
 #else
 inline constexpr bool under_address_sanitizer = false;
 #endif
+
+// Whether process `pid` holds a file without a name (O_TMPFILE) in `folder`:
+// one shows among its descriptors as "FOLDER/#INODE (deleted)".
+bool holds_unnamed_file(pid_t pid, const std::string& folder);

@@ -39,17 +39,19 @@ bool has_temporary(const temp_folder& folder) {
   return std::any_of(names.begin(), names.end(), is_temporary);
 }
 
-// Returns once the tool has created its temporary file (or after 20 s).
-void wait_for_temporary(const temp_folder& folder) {
+// Returns once the tool `pid` has created its temporary file, named or not
+// (or after 20 s).
+void wait_for_temporary(const temp_folder& folder, pid_t pid) {
   const auto deadline = clock_type::now() + std::chrono::seconds(20);
-  while (!has_temporary(folder) && clock_type::now() < deadline) std::this_thread::sleep_for(std::chrono::microseconds(200));
+  while (!has_temporary(folder) && !holds_unnamed_file(pid, folder.root()) && clock_type::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
 }
 
 // Once the first edit has its temporary file, and so its lock, it is held
 // still while `second` starts, so that the second surely meets the lock
 // however fast the first would finish.
 void meet_held_edit(const temp_folder& folder, pid_t first, const std::function<void()>& second) {
-  wait_for_temporary(folder);
+  wait_for_temporary(folder, first);
   kill(first, SIGSTOP);
   std::thread resume([first] {
     std::this_thread::sleep_for(std::chrono::seconds(2));
@@ -341,7 +343,7 @@ TEST_F(TrustSignals, AFatalSignalWhileWritingRemovesTheTemporaryFile) {
     SCOPED_TRACE(strsignal(sig));
     run_options options;
     options.while_running = [&](pid_t pid) {
-      wait_for_temporary(folder_);
+      wait_for_temporary(folder_, pid);
       kill(pid, sig);
     };
     const run_result r = run_tool({map_, "BLOB", raw_}, options);
@@ -371,7 +373,9 @@ TEST(Trust, RunningOutOfMemoryRemovesTheTemporaryFile) {
   try {
     edit_target target;
     replacement_file file;
-    if (target.open(map.c_str()).is_ok() && file.begin(target).is_ok() && has_temporary(folder)) mem_alloc_zeroed(-1);
+    if (target.open(map.c_str()).is_ok() && file.begin(target).is_ok() &&
+        (has_temporary(folder) || holds_unnamed_file(getpid(), folder.root())))
+      mem_alloc_zeroed(-1);
   } catch (const out_of_memory& exhausted) {
     requested = exhausted.requested;
   }

@@ -10,6 +10,7 @@
 #include "cli/binary_output.h"
 #include "cli/edit_options.h"
 #include "cli/edit_one_map.h"
+#include "cli/edit_window.h"
 #include "cli/folder_maps.h"
 #include "cli/progress_line.h"
 #include "cli/edit_texts.h"
@@ -50,7 +51,6 @@ int run(const command& c) {
   // old file, which is then edited in its turn.
   std::unordered_map<file_identity, std::size_t, identity_hash> dealt_with;
   std::unordered_map<std::string_view, std::size_t> names;
-  std::size_t failures = 0;
   std::unordered_map<std::string_view, std::size_t> all_names;
   std::unordered_map<file_identity, std::size_t, identity_hash> all_files;
   if (c.backup) {
@@ -59,46 +59,50 @@ int run(const command& c) {
       if (file_identity identity; file_identity_of(c.maps[i].c_str(), identity)) all_files.emplace(identity, i);
     }
   }
-  start_run_progress("mapgraft-edit", c.maps.size(), c.progress);
-  for (std::size_t i = 0, counted = 0; i < c.maps.size(); ++i) {
-    if (i > 0) {
-      run_progress().done_one(failures > counted);
-      counted = failures;
-    }
-    const std::string& path = c.maps[i];
-    auto first = names.find(path);
+  edit_window window(c, [&](std::size_t i) {
     file_identity identity;
-    if (first == names.end() && file_identity_of(path.c_str(), identity)) {
+    if (file_identity_of(c.maps[i].c_str(), identity)) dealt_with.emplace(identity, i);
+  });
+  start_run_progress("mapgraft-edit", c.maps.size(), c.progress);
+  for (std::size_t i = 0; i < c.maps.size(); ++i) {
+    window.next(i);
+    const std::string& path = c.maps[i];
+    file_identity identity;
+    bool known = file_identity_of(path.c_str(), identity);
+    // A file the window may be about to replace is looked at once it has.
+    if (known && window.holds(identity)) {
+      window.finish();
+      known = file_identity_of(path.c_str(), identity);
+    }
+    auto first = names.find(path);
+    if (first == names.end() && known) {
       if (const auto found = dealt_with.find(identity); found != dealt_with.end()) first = names.find(c.maps[found->second]);
     }
     if (first != names.end()) {
-      print_error_line(format_line(same_file_note, quoted_name(path).c_str(), quoted_name(c.maps[first->second]).c_str()));
+      window.error_line(format_line(same_file_note, quoted_name(path).c_str(), quoted_name(c.maps[first->second]).c_str()),
+                        false);
       continue;
     }
     names.emplace(path, i);
     if (i < c.map_failures.size() && !c.map_failures[i].empty()) {
-      print_error_line(format_line(failure_line, quoted_name(path).c_str(),
-                                   format_line(folder_unread, c.map_failures[i].c_str()).c_str()));
-      ++failures;
+      window.error_line(format_line(failure_line, quoted_name(path).c_str(),
+                                    format_line(folder_unread, c.map_failures[i].c_str()).c_str()),
+                        true);
       continue;
     }
     if (!c.recursive && is_folder(path)) {
-      print_error_line(format_line(failure_line, quoted_name(path).c_str(), folder_without_r));
-      ++failures;
+      window.error_line(format_line(failure_line, quoted_name(path).c_str(), folder_without_r), true);
       continue;
     }
     if (c.backup && backup_is_a_map(c, path, all_names, all_files)) {
       const status s = backup_failure(backup_name(path.c_str(), c.backup->c_str()), backup_is_a_map_text);
-      print_error_line(format_line(failure_line, quoted_name(path).c_str(), s.why().c_str()));
-      ++failures;
+      window.error_line(format_line(failure_line, quoted_name(path).c_str(), s.why().c_str()), true);
       continue;
     }
-    if (status s = edit_map(c, path, c.operations, c.rows.empty() ? nullptr : &c.rows[i]); !s.is_ok()) {
-      print_error_line(format_line(failure_line, quoted_name(path).c_str(), s.why().c_str()));
-      ++failures;
-    }
-    if (file_identity_of(path.c_str(), identity)) dealt_with.emplace(identity, i);
+    window.edit(path, c.operations, c.rows.empty() ? nullptr : &c.rows[i], known ? &identity : nullptr);
   }
+  window.finish();
+  const std::size_t failures = window.failures();
   run_progress().erase();
   if (failures > 0 && c.maps.size() > 1)
     print_error_line(format_line(batch_summary, static_cast<unsigned long long>(failures),

@@ -8,8 +8,11 @@
 
 namespace {
 
-char pending_temp[PATH_MAX + 1];
-volatile sig_atomic_t pending_armed = 0;
+// A batch saved together has one temporary file for each map of its window
+// where the file system cannot keep them unnamed; this many at most.
+constexpr int most_pending = 64;
+char pending_temp[most_pending][PATH_MAX + 1];
+volatile sig_atomic_t pending_armed[most_pending] = {};
 
 // The signals whose default action ends the process, bar those that the
 // sanitizers and profilers handle (SEGV, BUS, FPE, ILL, ABRT, PROF) and
@@ -39,7 +42,8 @@ sigset_t cleanup_set() {
 
 // Dies by the same signal once the file is gone, so the parent sees why.
 extern "C" void remove_pending_temp(int sig) {
-  if (pending_armed) unlink(pending_temp);
+  for (int i = 0; i < most_pending; ++i)
+    if (pending_armed[i]) unlink(pending_temp[i]);
   signal(sig, SIG_DFL);
   raise(sig);
 }
@@ -78,9 +82,18 @@ class signals_blocked {
 void watch(const std::string& path, temp_step step) {
   if (step != temp_step::creating && step != temp_step::gone) return;
   signals_blocked blocked;
-  std::strncpy(pending_temp, path.c_str(), PATH_MAX);
-  pending_temp[PATH_MAX] = '\0';
-  pending_armed = step == temp_step::creating ? 1 : 0;
+  for (int i = 0; i < most_pending; ++i) {
+    if (step == temp_step::creating && !pending_armed[i]) {
+      std::strncpy(pending_temp[i], path.c_str(), PATH_MAX);
+      pending_temp[i][PATH_MAX] = '\0';
+      pending_armed[i] = 1;
+      return;
+    }
+    if (step == temp_step::gone && pending_armed[i] && path.compare(0, PATH_MAX, pending_temp[i]) == 0) {
+      pending_armed[i] = 0;
+      return;
+    }
+  }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "level/level_image.h"
 #include "level/level_report.h"
 #include "support/edit_target.h"
+#include "support/replacement_file.h"
 #include "support/status.h"
 #include "support/temp_watcher.h"
 
@@ -41,3 +42,19 @@ struct save_outcome {
 // A failure's code says what failed: too_large, exists (creating), verify
 // (the reason, or nothing when the bytes differ), io or temp_folder.
 status level_save(const level_image& image, const save_plan& plan, report_sink& report, save_outcome& outcome);
+
+// A save written and checked, waiting for its commit: its temporary file,
+// and the target when the plan gave none and it was opened here.
+struct save_stage {
+  replacement_file file;
+  edit_target opened;
+  save_outcome outcome;
+  std::string backup, backup_of;  // the backup to make of the file, links resolved; empty: none
+};
+
+// level_save up to the commit, for a batch that commits many saves at once:
+// the temporary file is written, read back and compared. Not for check_only.
+// The caller commits stage.file, then takes its warnings.
+status level_save_stage(const level_image& image, const save_plan& plan, report_sink& report, save_stage& stage);
+// The stage's backup, made just before its file is put in place.
+status make_backup(const save_stage& stage);

@@ -85,6 +85,11 @@ status map_file::open_for_edit(const char* path, const std::function<void()>& on
   return opened_->open(path, on_wait);
 }
 
+status map_file::open_for_edit_if_free(const char* path, bool& busy) {
+  opened_ = std::make_unique<edit_target>();
+  return opened_->open_if_free(path, busy);
+}
+
 status map_file::read_opened(const map_read_options& options) { return read(opened_->bytes(), options); }
 
 bool map_file::changed_while_waiting() const { return opened_ != nullptr && opened_->changed_while_waiting(); }

@@ -17,6 +17,8 @@
 #include "support/temp_watcher.h"
 
 class edit_target;
+struct save_plan;
+struct save_stage;
 
 // The library's own interface, in C++: what mg_map gives C callers, and what
 // the programs need beyond it. mg_map wraps one; the programs hold one per map.
@@ -70,6 +72,9 @@ class map_file {
   // after its save: another edit of the file waits (`on_wait` is called once
   // before the first wait). Then read_opened() reads what was opened.
   status open_for_edit(const char* path, const std::function<void()>& on_wait);
+  // The same without waiting: a file that another edit holds fails with
+  // edit_in_progress and sets `busy`.
+  status open_for_edit_if_free(const char* path, bool& busy);
   status read_opened(const map_read_options& options);
   // Another edit replaced the file while this one waited: indexes learnt
   // earlier no longer apply.
@@ -106,6 +111,11 @@ class map_file {
   // replaces its file under the lock it holds. A failed verification's
   // reason is "verification failed" and what failed, if anything did.
   status save(const map_save_options& how, map_saved& saved) const;
+  // save() in two steps, for a batch (map_batch.h), not for check_only:
+  // stage_save() writes and checks the temporary file; once the caller has
+  // committed stage.file, staged_save_done() takes what the save left.
+  status stage_save(const map_save_options& how, save_stage& stage) const;
+  void staged_save_done(const map_save_options& how, save_stage& stage, map_saved& saved) const;
 
  private:
   void refresh();
@@ -117,6 +127,10 @@ class map_file {
   void index_attr_keys();
   struct key_chunks;
   static void note_key(key_chunks& chunks, std::size_t index);
+  status check_origin(const map_save_options& how) const;
+  status hold_file(const map_save_options& how, bool wait, edit_target& locked, const edit_target*& target) const;
+  void fill_plan(const map_save_options& how, const edit_target* target, save_plan& plan) const;
+  status save_failure(const status& s) const;
 
   level_image image_;
   level_shape shape_as_read_ = level_shape::plain;

@@ -53,6 +53,10 @@ class edit_target {
   // save replaces. Without `wait` a file another edit holds fails at once
   // with edit_in_progress, as it always does on Windows.
   status open_to_replace(const char* path, bool wait) { return open(path, {}, {true, false, wait}); }
+  // As open(), but a file that another edit holds is not waited for: the
+  // open fails with edit_in_progress and sets `busy`, so that a caller that
+  // holds other maps' locks never waits while it holds them.
+  status open_if_free(const char* path, bool& busy);
 
   std::span<const std::uint8_t> bytes() const { return {bytes_, length_}; }
   // Gives back the memory of the bytes once they have been taken; the lock

@@ -82,6 +82,12 @@ void edit_target::release() {
 
 status edit_target::open(const char* path, const std::function<void()>& on_wait) { return open(path, on_wait, open_how{}); }
 
+status edit_target::open_if_free(const char* path, bool& busy) {
+  const status s = open(path, {}, open_how{true, true, false});
+  busy = s.code() == error_code::edit_in_progress;
+  return s;
+}
+
 status edit_target::open(const char* path, const std::function<void()>& on_wait, open_how how) {
   release();
   path_ = path;

@@ -23,6 +23,13 @@ void edit_target::release() { release_bytes(); }
 
 status edit_target::open(const char* path, const std::function<void()>& on_wait) { return open(path, on_wait, open_how{}); }
 
+// An edit never waits here: open() fails at once.
+status edit_target::open_if_free(const char* path, bool& busy) {
+  const status s = open(path, {}, open_how{});
+  busy = s.code() == error_code::edit_in_progress;
+  return s;
+}
+
 status edit_target::open(const char* path, const std::function<void()>&, open_how how) {
   release();
   path_ = path;

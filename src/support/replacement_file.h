@@ -51,6 +51,19 @@ class replacement_file final : public byte_sink {
   // Gives the file its attributes, flushes it to disk and renames it into
   // place.
   status commit();
+  void discard();
+  // commit() in three steps, so that a batch can flush many files at once
+  // and each folder once (Linux): flush() gives the file its attributes and
+  // flushes it, and may run on another thread than the other calls (on
+  // failure the file stays, for discard() or the destructor); place()
+  // names it and renames it into place; the rename is durable once folder()
+  // is flushed (flush_folder).
+  status flush();
+  status place();
+  // Sets the disk to work on what has been written, without waiting, so that
+  // a later flush() has less left to do (Linux).
+  void start_writeback();
+  std::string folder() const;
 
   // What the replacement changed about the file beyond its contents, one
   // finished line each without the program's name, such as "'a.lvl' now
@@ -73,7 +86,9 @@ class replacement_file final : public byte_sink {
 
  private:
   status create_temp(const std::string& folder, const std::string& name);
-  void discard();
+  status create_named_temp();
+  status name_unnamed();
+  status failure_placing(int error);
 
   std::intptr_t handle_ = -1;
   std::string target_;  // the file itself, links resolved
@@ -82,12 +97,20 @@ class replacement_file final : public byte_sink {
 
   temp_watcher watch_;
   std::string temp_;
+  // Linux: the temporary file has no name until place() (O_TMPFILE), so that
+  // a kill leaves nothing behind; temp_ is then what place() will name it.
+  bool unnamed_ = false;
+  std::string temp_pattern_;
   std::string shown_;   // the target as the user named it, quoted for a line
   const edit_target* source_ = nullptr;  // null: a new file
   std::vector<std::string> warnings_;
   std::uint32_t new_mode_ = 0;  // a new file's permission bits (POSIX) or attributes (Windows)
   std::uint32_t new_owner_ = 0, new_group_ = 0;  // whose set-ID bits new_mode_ holds (POSIX)
 };
+
+// Flushes a folder, so that the renames into it are durable; failures are
+// ignored, since the files are in place either way.
+void flush_folder(const std::string& folder);
 
 // The system's text for an error number.
 std::string system_error_text(int error);

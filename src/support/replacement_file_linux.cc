@@ -56,6 +56,15 @@ int place_new(const char* temp, const char* path) {
   return 0;
 }
 
+// Gives an O_TMPFILE file the name `path`, which must not exist: through
+// /proc, else (no /proc mounted) by the descriptor, which takes a privilege.
+int link_unnamed(int fd, const char* path) {
+  const std::string by_proc = "/proc/self/fd/" + std::to_string(fd);
+  if (linkat(AT_FDCWD, by_proc.c_str(), AT_FDCWD, path, AT_SYMLINK_FOLLOW) == 0) return 0;
+  if (errno != ENOENT) return -1;
+  return linkat(fd, "", AT_FDCWD, path, AT_EMPTY_PATH);
+}
+
 // A file's folder without the slash, as a user would type it.
 std::string folder_of(const std::string& path) {
   const std::size_t slash = path.rfind('/');
@@ -119,6 +128,7 @@ void replacement_file::temp_gone() {
 void replacement_file::discard() {
   if (handle_ >= 0) close(static_cast<int>(handle_));
   handle_ = -1;
+  unnamed_ = false;
   if (!temp_.empty()) {
     unlink(temp_.c_str());
     temp_gone();
@@ -165,9 +175,25 @@ status replacement_file::begin_new(const char* path, const char* like) {
   return create_temp(target_.substr(0, slash + 1), target_.substr(slash + 1));
 }
 
+// Where the file system allows it the temporary file has no name until it
+// is complete and flushed: a kill or a power cut before then leaves nothing.
 status replacement_file::create_temp(const std::string& folder, const std::string& name) {
-  std::string temp = replacement_temp_path(folder, name);
-  if (temp.size() > PATH_MAX) return failure(ENAMETOOLONG);
+  temp_pattern_ = replacement_temp_path(folder, name);
+  if (temp_pattern_.size() > PATH_MAX) return failure(ENAMETOOLONG);
+  const int fd = open(folder.empty() ? "." : folder.c_str(), O_RDWR | O_TMPFILE | O_CLOEXEC, 0600);
+  if (fd >= 0) {
+    handle_ = fd;
+    unnamed_ = true;
+    return status::ok();
+  }
+  // EOPNOTSUPP, EISDIR (a kernel without O_TMPFILE), EINVAL and the rest:
+  // a named file says best why it cannot be made either.
+  return create_named_temp();
+}
+
+// Names the temporary file: creates it, or links the unnamed one.
+status replacement_file::create_named_temp() {
+  std::string temp = temp_pattern_;
   // The name is chosen here rather than by mkostemp, so that the watcher
   // hears of the file before it exists: a signal that arrives in between
   // then still finds it armed.
@@ -179,14 +205,21 @@ status replacement_file::create_temp(const std::string& folder, const std::strin
     for (std::size_t i = 0; i < sizeof random; ++i) temp[suffix + i] = letters[random[i] % (sizeof letters - 1)];
     temp_ = temp;
     temp_created();
-    const int fd = open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (unnamed_ && link_unnamed(static_cast<int>(handle_), temp.c_str()) == 0) {
+      unnamed_ = false;
+      return status::ok();
+    }
+    const int fd = unnamed_ ? -1 : open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd >= 0) {
       handle_ = fd;
       return status::ok();
     }
     const int error = errno;
     temp_gone();
-    if (error != EEXIST) return temp_folder_failure(source_ != nullptr ? source_->path() : target_, target_, error);
+    if (error != EEXIST) {
+      if (unnamed_) return failure(error);
+      return temp_folder_failure(source_ != nullptr ? source_->path() : target_, target_, error);
+    }
   }
   return failure(EEXIST);
 }
@@ -208,6 +241,23 @@ status replacement_file::write(std::span<const std::uint8_t> bytes) {
 
 
 status replacement_file::commit() {
+  if (status s = flush(); !s.is_ok()) {
+    warnings_.clear();
+    discard();
+    return s;
+  }
+  if (status s = place(); !s.is_ok()) return s;
+  flush_folder(folder());
+  return status::ok();
+}
+
+status replacement_file::failure_placing(int error) {
+  warnings_.clear();
+  discard();
+  return failure(error);
+}
+
+status replacement_file::flush() {
   const int fd = static_cast<int>(handle_);
   int error = 0;
   if (source_ != nullptr) {
@@ -220,32 +270,60 @@ status replacement_file::commit() {
                              static_cast<unsigned>(new_mode_)));
   }
   if (error == 0 && fsync(fd) != 0) error = errno;
+  // Left to the caller's thread to discard: the watcher is the program's.
+  return error == 0 ? status::ok() : failure(error);
+}
+
+// A new file's unnamed temporary is linked at its name, which never
+// replaces; a replacement's gets its temporary name just before the rename,
+// so that the two names stand for an instant only.
+status replacement_file::place() {
+  int error = 0;
+  if (unnamed_ && source_ == nullptr) {
+    if (link_unnamed(static_cast<int>(handle_), target_.c_str()) != 0) return failure_placing(errno);
+    close(static_cast<int>(handle_));
+    handle_ = -1;
+    unnamed_ = false;
+    return status::ok();
+  }
+  if (unnamed_) {
+    if (status s = create_named_temp(); !s.is_ok()) {
+      warnings_.clear();
+      discard();
+      return s;
+    }
+  }
+  const int fd = static_cast<int>(handle_);
   handle_ = -1;
-  if (close(fd) != 0 && error == 0) error = errno;
+  if (close(fd) != 0) error = errno;
   if (error == 0) {
     if (source_ != nullptr)
       error = rename(temp_.c_str(), target_.c_str()) == 0 ? 0 : errno;
     else
       error = place_new(temp_.c_str(), target_.c_str());
   }
-  if (error != 0) {
-    warnings_.clear();
-    discard();
-    return failure(error);
-  }
-  {
-    temp_gone();
-  }
-  // The rename itself is only durable once the folder is flushed; the file
-  // is in place either way, so a failure here changes nothing.
+  if (error != 0) return failure_placing(error);
+  temp_gone();
+  return status::ok();
+}
+
+void replacement_file::start_writeback() {
+  if (handle_ >= 0) sync_file_range(static_cast<int>(handle_), 0, 0, SYNC_FILE_RANGE_WRITE);
+}
+
+std::string replacement_file::folder() const {
   const std::size_t slash = target_.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : target_.substr(0, slash + 1);
+  return slash == std::string::npos ? "." : target_.substr(0, slash + 1);
+}
+
+// The rename itself is only durable once the folder is flushed; the file
+// is in place either way, so a failure here changes nothing.
+void flush_folder(const std::string& folder) {
   const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir >= 0) {
     fsync(dir);
     close(dir);
   }
-  return status::ok();
 }
 
 status replacement_file::read_back(std::uint64_t offset, std::span<std::uint8_t> out) {

@@ -38,7 +38,8 @@ def tileset_setup(folder):
     map_files.write(os.path.join(folder, "tiles.bmp"), map_files.bitmap(160, 96, shade=40))
 
 
-BATCH = ["m%02d.lvl" % i for i in range(50)]
+# Past one window of 64 maps saved together, into the next.
+BATCH = ["m%02d.lvl" % i for i in range(70)]
 
 
 def batch_setup(folder):

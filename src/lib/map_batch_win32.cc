@@ -1,0 +1,15 @@
+#include "lib/map_batch.h"
+
+// Windows flushes each file as it moves it into place, and has no folder
+// flush: nothing is gained by saving the maps together.
+class map_batch_window {};
+
+map_batch_window* map_batch_window_new() { return new map_batch_window; }
+
+void map_batch_window_free(map_batch_window* window) { delete window; }
+
+void map_batch_window_add(map_batch_window&, map_batch::entry&) {}
+
+void map_batch_window_end(map_batch_window&, std::span<map_batch::entry> entries) {
+  for (map_batch::entry& e : entries) e.result = e.map->save(e.how, e.saved);
+}
