@@ -1,9 +1,7 @@
 #include "cli/inspector.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
-#include <cstdio>
 #include <unordered_map>
 #include <optional>
 #include <span>
@@ -17,13 +15,12 @@
 #include "cli/csv_text.h"
 #include "cli/folder_maps.h"
 #include "cli/progress_line.h"
+#include "cli/inspect_input.h"
 #include "cli/inspect_report.h"
 #include "cli/option_parser.h"
 #include "lib/map_file.h"
 #include "mapgraft.h"
 #include "support/byte_order.h"
-#include "support/file_identity.h"
-#include "support/input_file.h"
 #include "support/mapped_file.h"
 #include "support/output_stream.h"
 #include "support/replacement_file.h"
@@ -31,11 +28,6 @@
 #include "support/standard_streams.h"
 #include "support/status.h"
 #include "support/utf8.h"
-
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
 
 #ifndef MAPGRAFT_VERSION
 #error "MAPGRAFT_VERSION must be defined by the build"
@@ -157,70 +149,6 @@ status check_command(const inspect_command& c) {
 int complain(const std::string& why) {
   print_error_line(format_line("%s: %s", program, why.c_str()));
   return failed;
-}
-
-// A map's bytes: a file's, or standard input's for the MAP '-'.
-struct map_input {
-  mapped_file_ptr file;
-  std::vector<std::uint8_t> piped;
-  std::span<const std::uint8_t> bytes() const {
-    return file ? mapped_file_bytes(file.get()) : std::span<const std::uint8_t>(piped);
-  }
-};
-
-// Standard input can be read once: a second '-' is refused, not read empty.
-bool standard_input_taken = false;
-
-status read_standard_input(std::vector<std::uint8_t>& bytes) {
-  if (standard_input_taken) return status::failure(error_code::io, "standard input was read for an earlier '-'");
-  standard_input_taken = true;
-#ifdef _WIN32
-  _setmode(_fileno(stdin), _O_BINARY);
-#endif
-  // Like any input, less than 2 GiB, and not empty.
-  constexpr std::size_t most = std::size_t{1} << 31;
-  std::size_t length = 0;
-  while (length < most) {
-    bytes.resize(std::min(most, std::max<std::size_t>(length * 2, 64 << 10)));
-    length += std::fread(bytes.data() + length, 1, bytes.size() - length, stdin);
-    if (std::ferror(stdin)) return status::failure(error_code::io, system_error_text(errno));
-    if (length < bytes.size()) break;
-  }
-  bytes.resize(length);
-  if (length == most) return status::failure(error_code::io, too_large_text);
-  if (length == 0) return status::failure(error_code::empty_file, empty_file_text);
-  return status::ok();
-}
-
-// The inspector copies nothing but the tileset: the chunks the sink is shown
-// lie in `input`, which stays open with them.
-status open_map(const std::string& path, map_input& input) {
-  status why = status::ok();
-  if (path == "-") {
-    why = read_standard_input(input.piped);
-    if (why.is_ok()) return why;
-  } else {
-    input.file.reset(mapped_file_open(path.c_str(), why));
-    if (input.file) return status::ok();
-  }
-  return status::failure(error_code::argument, format_line("cannot open %s: %s%s", quoted_name(path).c_str(), why.why().c_str(),
-                                                           path != "-" && is_folder(path) ? " (-r lists the maps in a folder)" : ""));
-}
-
-// Damage is reported, not refused.
-status read_opened(const std::string& path, const map_input& input, map_file& map, report_sink& report) {
-  map_read_options options;
-  options.flags = MG_READ_FORCE;
-  options.report = &report;
-  options.chunks_in_input = true;
-  if (!map.read(input.bytes(), options).is_ok())
-    return status::failure(error_code::argument, format_line("%s is not a tarvex map file", quoted_name(path).c_str()));
-  return status::ok();
-}
-
-status read_map(const std::string& path, map_input& input, map_file& map, report_sink& report) {
-  if (status s = open_map(path, input); !s.is_ok()) return s;
-  return read_opened(path, input, map, report);
 }
 
 int output_failed(const std::string& why) { return complain(format_line("cannot write standard output: %s", why.c_str())); }

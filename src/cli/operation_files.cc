@@ -15,6 +15,7 @@
 #endif
 
 #include "cli/edit_texts.h"
+#include "cli/read_to_end.h"
 #include "support/shell_quote.h"
 #include "support/file_io.h"
 #include "support/mapped_file.h"
@@ -30,34 +31,6 @@ status refused(const char* format, const std::string& text) { return status::fai
 
 status file_failure(const std::string& path, const std::string& reason) {
   return status::failure(error_code::io, format_line(failure_line, quoted_name(path).c_str(), reason.c_str()));
-}
-
-// Reads `in` to its end: standard input, and a FILE whose size says nothing
-// of its contents (a FIFO, a device, a file in /proc that reports size 0).
-status read_to_end(std::FILE* in, std::uint8_t*& bytes, std::size_t& length) {
-  // Like any input, less than 2 GiB.
-  constexpr std::size_t most = std::numeric_limits<std::int32_t>::max();
-  std::size_t capacity = 64 << 10;
-  bytes = static_cast<std::uint8_t*>(mem_alloc_zeroed(static_cast<std::int32_t>(capacity)));
-  length = 0;
-  while (!std::feof(in)) {
-    if (length == capacity) {
-      if (capacity == most) {
-        std::uint8_t more = 0;
-        if (std::fread(&more, 1, 1, in) == 1) return status::failure(error_code::io, too_large_text);
-        break;
-      }
-      const std::size_t grown = std::min(capacity * 2, most);
-      auto* larger = static_cast<std::uint8_t*>(mem_alloc_zeroed(static_cast<std::int32_t>(grown)));
-      std::memcpy(larger, bytes, length);
-      mem_release(bytes);
-      bytes = larger;
-      capacity = grown;
-    }
-    length += std::fread(bytes + length, 1, capacity - length, in);
-    if (std::ferror(in)) return status::failure(error_code::io, system_error_text(errno));
-  }
-  return status::ok();
 }
 
 #ifndef _WIN32
@@ -129,9 +102,7 @@ status operation_files::read_once(const std::string& path, std::span<const std::
   }
   file_bytes file{path, nullptr, 0};
   if (path == "-") {
-#ifdef _WIN32
-    _setmode(_fileno(stdin), _O_BINARY);
-#endif
+    standard_input_binary();
     const status read = read_to_end(stdin, file.bytes, file.length);
     files_.push_back(file);
     if (!read.is_ok()) return refused(cannot_read, read.why());
