@@ -58,7 +58,7 @@ class map_batch {
   std::unique_ptr<map_batch_window, void (*)(map_batch_window*)> window_;
 };
 
-// The platform's part (map_batch_linux.cc, map_batch_win32.cc): a window
+// The platform's part (map_batch_linux.cc, map_batch_sequential.cc): a window
 // begun, a map added to it, and its end, which leaves every result final.
 map_batch_window* map_batch_window_new();
 void map_batch_window_free(map_batch_window* window);

@@ -1,7 +1,8 @@
 #include "lib/map_batch.h"
 
-// Windows flushes each file as it moves it into place, and has no folder
-// flush: nothing is gained by saving the maps together.
+// Where the maps are saved one after another: Windows flushes each file as
+// it moves it into place and has no folder flush, so nothing is gained by
+// saving them together; the browser has neither threads nor a disk to wait for.
 class map_batch_window {};
 
 map_batch_window* map_batch_window_new() { return new map_batch_window; }
