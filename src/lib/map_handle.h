@@ -57,7 +57,7 @@ class calling_back_scope {
   explicit calling_back_scope(const mg_map* map) : map_(map) { map_->calling_back.enter(); }
   calling_back_scope(const calling_back_scope&) = delete;
   calling_back_scope& operator=(const calling_back_scope&) = delete;
-  ~calling_back_scope() { map_->calling_back.leave(); }
+  ~calling_back_scope();  // leaves errno (GetLastError()) as the call left it
 
  private:
   const mg_map* map_;

@@ -22,3 +22,18 @@ int internal_failure() {
   return system_failure(EIO);
 #endif
 }
+
+calling_back_scope::~calling_back_scope() {
+  // The reason a failed call leaves must outlast the scope, whose lock may
+  // reset it (on Windows the thread-local storage behind it clears
+  // GetLastError()).
+#ifdef _WIN32
+  const DWORD error = GetLastError();
+  map_->calling_back.leave();
+  SetLastError(error);
+#else
+  const int error = errno;
+  map_->calling_back.leave();
+  errno = error;
+#endif
+}
