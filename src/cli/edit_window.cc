@@ -21,7 +21,7 @@ void edit_window::next(std::size_t index) {
     }
     return;
   }
-  if (to_save_ >= most_saved || kept_.size() >= most_kept) finish();
+  if (kept_.size() >= most_kept) finish();
   kept_.emplace_back().index = index;
 }
 
@@ -74,7 +74,6 @@ void edit_window::edit(const std::string& path, std::span<const edit_operation> 
     // Its save begins now, and goes on while the next maps are edited.
     s.saved_as = saves_.size();
     saves_.add(*s.map.map, s.map.how);
-    ++to_save_;
   } else {
     s.map.map.reset();  // its lock goes at once
   }
@@ -113,8 +112,16 @@ void edit_window::print(slot& s, const status* saved_as, const map_saved* saved)
 }
 
 void edit_window::print_ready() {
-  while (!kept_.empty() && !kept_.front().map.to_save && !kept_.front().open) {
-    print(kept_.front(), nullptr, nullptr);
+  while (!kept_.empty() && !kept_.front().open) {
+    slot& s = kept_.front();
+    if (!s.map.to_save) {
+      print(s, nullptr, nullptr);
+    } else if (s.saved_as < saves_.final_count()) {
+      print(s, &saves_.result(s.saved_as), &saves_.saved(s.saved_as));
+      saves_.forget_before(s.saved_as + 1);
+    } else {
+      return;
+    }
     kept_.pop_front();
   }
 }
@@ -132,6 +139,5 @@ void edit_window::finish() {
     }
   }
   kept_.erase(kept_.begin(), keep_current ? kept_.end() - 1 : kept_.end());
-  to_save_ = 0;
   saves_.clear();
 }

@@ -14,13 +14,12 @@
 // mapgraft-edit's maps in the order given, each map's lines printed once its
 // outcome is final and durable, in that order. A batch (several maps, saved
 // in place, neither --verbose nor --dry-run) edits its maps one after another
-// but saves them in windows of up to `most_saved` maps at once (map_batch.h):
-// a map's lines wait for the maps before it. A map that another edit holds
-// ends the window, and is then waited for alone, holding no other lock.
+// but saves them together (map_batch.h): a map's lines wait until its save
+// is final and the maps before it are printed. A map that another edit holds
+// ends the batch's saves, and is then waited for alone, holding no other lock.
 // Otherwise each map is edited and saved alone, as edit_map does.
 class edit_window {
  public:
-  static constexpr std::size_t most_saved = 64;
   static constexpr std::size_t most_kept = 256;  // maps whose lines wait
 
   // `dealt_with` is told of each map edited, once its new file (if any) is
@@ -64,7 +63,6 @@ class edit_window {
   std::function<void(std::size_t)> dealt_with_;
   std::deque<slot> kept_;
   map_batch saves_;
-  std::size_t to_save_ = 0;
   std::size_t failures_ = 0, counted_ = 0;
   std::size_t current_ = 0;
   bool printed_any_ = false;

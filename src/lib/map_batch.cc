@@ -2,8 +2,7 @@
 
 namespace {
 
-// The options' texts are the entry's own copies, wherever the vector has
-// moved them.
+// The options point at the entry's own copies of their texts.
 void point_at_copies(map_batch::entry& e) {
   e.how.path = e.path.c_str();
   if (e.how.like != nullptr) e.how.like = e.like.c_str();
@@ -27,29 +26,47 @@ void map_batch::add(const map_file& map, const map_save_options& how) {
   point_at_copies(e);
   map_batch_window_add(*window_, e);
   if (e.result.code() == error_code::edit_in_progress && how.wait) {
-    // Another edit holds the file: the window's own files are let go before
+    // Another edit holds the file: the batch's own files are let go before
     // this one is waited for, alone.
-    end_window();
-    point_at_copies(e);
-    e.result = e.map->save(e.how, e.saved);
+    save();
+    e.result = map.save(e.how, e.saved);
+    final_ = ended_ = entries_.size();
     return;
   }
-  if (entries_.size() - saved_up_to_ == window) end_window();
+  if (entries_.size() - ended_ == window) end_window();
 }
 
 void map_batch::end_window() {
-  if (saved_up_to_ == entries_.size()) return;
-  std::span<entry> ended = std::span<entry>(entries_).subspan(saved_up_to_);
-  // The vector may have moved the texts since they were added.
-  for (entry& e : ended) point_at_copies(e);
+  settle();
+  if (ended_ == entries_.size()) return;
+  std::vector<entry*> ended;
+  ended.reserve(entries_.size() - ended_);
+  for (std::size_t i = ended_; i < entries_.size(); ++i) ended.push_back(&entries_[i]);
   map_batch_window_end(*window_, ended);
-  saved_up_to_ = entries_.size();
+  ended_ = entries_.size();
 }
 
-void map_batch::save() { end_window(); }
+void map_batch::settle() {
+  map_batch_window_settle(*window_);
+  final_ = ended_;
+}
+
+void map_batch::save() {
+  end_window();
+  settle();
+}
 
 void map_batch::clear() {
-  end_window();
+  save();
   entries_.clear();
-  saved_up_to_ = 0;
+  first_ = final_ = ended_ = 0;
+}
+
+void map_batch::forget_before(std::size_t index) {
+  while (first_ < index && final_ > 0) {
+    entries_.pop_front();
+    ++first_;
+    --final_;
+    --ended_;
+  }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <deque>
 #include <memory>
 #include <span>
 #include <string>
@@ -15,11 +16,13 @@ class map_batch_window;
 // the same promise: a map's new bytes are flushed, read back and compared
 // before its rename, and each folder is flushed after its renames, before
 // the map's result is final. On Linux add() writes and checks the map's
-// temporary file at once and hands it to a few threads that flush it while
-// the caller goes on, so that the file system commits many flushes together;
-// every `window` maps, and at save(), the flushes are waited for, the files
-// renamed in the order added, and each folder flushed once. Elsewhere save()
-// saves the maps one after another. A map's failure is its own.
+// temporary file at once and hands it to threads that flush it while the
+// caller goes on, so that the file system commits many flushes together.
+// Every `window` maps the window's flushes are waited for, its files renamed
+// in the order added, and its folders' flushes begun; they are waited for
+// when the next window ends, so that they too go to the disk beside that
+// window's file flushes instead of alone. Elsewhere the maps are saved one
+// after another. A map's failure is its own.
 class map_batch {
  public:
   static constexpr std::size_t window = 64;
@@ -29,18 +32,24 @@ class map_batch {
   map_batch(const map_batch&) = delete;
   map_batch& operator=(const map_batch&) = delete;
 
-  // `map` must live and stay as it is until save() returns; the paths of
-  // `how` are copied.
+  // `map` must live and stay as it is until its result is final; the paths
+  // of `how` are copied.
   void add(const map_file& map, const map_save_options& how);
-  // Finishes every map added since the last save().
+  // Finishes every map added so far.
   void save();
-  // Forgets the maps saved, whose indexes then start from 0 again.
+  // Forgets every map, once saved; indexes then start from 0 again.
   void clear();
+  // Forgets the maps before `index`, whose results must be final; the
+  // indexes of the others stay as they were.
+  void forget_before(std::size_t index);
 
-  std::size_t size() const { return entries_.size(); }
-  // By the order of add(); final once save() has returned.
-  const status& result(std::size_t index) const { return entries_[index].result; }
-  const map_saved& saved(std::size_t index) const { return entries_[index].saved; }
+  // Every index given out so far.
+  std::size_t size() const { return first_ + entries_.size(); }
+  // The maps before this index have their final results.
+  std::size_t final_count() const { return first_ + final_; }
+  // By the order of add(); final once below final_count().
+  const status& result(std::size_t index) const { return entries_[index - first_].result; }
+  const map_saved& saved(std::size_t index) const { return entries_[index - first_].saved; }
 
   struct entry {
     const map_file* map = nullptr;
@@ -52,15 +61,21 @@ class map_batch {
 
  private:
   void end_window();
+  void settle();
 
-  std::vector<entry> entries_;
-  std::size_t saved_up_to_ = 0;
+  std::deque<entry> entries_;  // a deque, so that an entry never moves while the window works on it
+  std::size_t first_ = 0;      // the index of entries_.front()
+  std::size_t final_ = 0;      // in entries_: final up to here
+  std::size_t ended_ = 0;      // in entries_: windows ended up to here
   std::unique_ptr<map_batch_window, void (*)(map_batch_window*)> window_;
 };
 
-// The platform's part (map_batch_linux.cc, map_batch_sequential.cc): a window
-// begun, a map added to it, and its end, which leaves every result final.
+// The platform's part (map_batch_linux.cc, map_batch_sequential.cc): a map
+// added to the window; its end, after which each result is final or waits
+// only for its folder's flush; and settle(), after which every result of the
+// windows ended is final.
 map_batch_window* map_batch_window_new();
 void map_batch_window_free(map_batch_window* window);
 void map_batch_window_add(map_batch_window& window, map_batch::entry& added);
-void map_batch_window_end(map_batch_window& window, std::span<map_batch::entry> entries);
+void map_batch_window_end(map_batch_window& window, std::span<map_batch::entry* const> entries);
+void map_batch_window_settle(map_batch_window& window);

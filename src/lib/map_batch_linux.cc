@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -10,10 +11,12 @@
 #include "level/level_save.h"
 #include "lib/map_batch.h"
 
-// The maps of a window, each staged (written and checked) as it is added,
-// its data sent to the disk at once; at the end of the window all their
-// flushes are made side by side, so that the file system commits them
-// together, then the renames. The threads last as long as the batch.
+// Each map is staged (written and checked) as it is added and its flush
+// handed at once to a thread, so that the flushes wait side by side and the
+// file system commits them together while the next maps are staged. A
+// window's end waits for its flushes, renames its files in the order added
+// and hands its folders' flushes to the threads too; settle() waits for
+// those. The threads last as long as the batch.
 class map_batch_window {
  public:
   ~map_batch_window() {
@@ -26,61 +29,86 @@ class map_batch_window {
   }
 
   void add(map_batch::entry& e) {
-    auto stage = std::make_unique<save_stage>();
+    auto added = std::make_unique<slot>();
+    added->stage = std::make_unique<save_stage>();
     if (e.how.check_only) {
       e.result = e.map->save(e.how, e.saved);
-      stage.reset();
-    } else if (e.result = e.map->stage_save(e.how, *stage); !e.result.is_ok()) {
-      stage.reset();
+      added->stage.reset();
+    } else if (e.result = e.map->stage_save(e.how, *added->stage); !e.result.is_ok()) {
+      added->stage.reset();
     } else {
-      stage->file.start_writeback();
+      added->stage->file.start_writeback();
     }
     const std::lock_guard<std::mutex> held(lock_);
-    stages_.push_back(std::move(stage));
-    flushed_.push_back(status::ok());
+    if (added->stage != nullptr) {
+      jobs_.push_back({added.get(), nullptr});
+      ++flushes_left_;
+      wake_one();
+    }
+    open_.push_back(std::move(added));
   }
 
-  void end(std::span<map_batch::entry> entries) {
-    flush_all();
+  void end(std::span<map_batch::entry* const> entries) {
+    {
+      std::unique_lock<std::mutex> held(lock_);
+      done_.wait(held, [this] { return flushes_left_ == 0; });
+    }
     // Renamed in the order added, each folder flushed once after its renames.
-    std::vector<std::string> folders;
+    folders_.clear();
     for (std::size_t i = 0; i < entries.size(); ++i) {
-      if (stages_[i] == nullptr) continue;
-      status& result = entries[i].result;
-      result = flushed_[i];
-      if (result.is_ok()) result = make_backup(*stages_[i]);
-      if (result.is_ok()) result = stages_[i]->file.place();
+      std::unique_ptr<save_stage>& stage = open_[i]->stage;
+      if (stage == nullptr) continue;
+      status& result = entries[i]->result;
+      result = open_[i]->flushed;
+      if (result.is_ok()) result = make_backup(*stage);
+      if (result.is_ok()) result = stage->file.place();
       if (!result.is_ok()) {
-        stages_[i].reset();
+        stage.reset();
         continue;
       }
-      std::string folder = stages_[i]->file.folder();
-      if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(std::move(folder));
+      std::string folder = stage->file.folder();
+      if (std::find(folders_.begin(), folders_.end(), folder) == folders_.end()) folders_.push_back(std::move(folder));
     }
-    for (const std::string& folder : folders) flush_folder(folder);
-    for (std::size_t i = 0; i < entries.size(); ++i)
-      if (stages_[i] != nullptr) entries[i].map->staged_save_done(entries[i].how, *stages_[i], entries[i].saved);
     const std::lock_guard<std::mutex> held(lock_);
-    stages_.clear();
-    flushed_.clear();
+    for (const std::string& folder : folders_) {
+      jobs_.push_back({nullptr, &folder});
+      ++folder_flushes_left_;
+      wake_one();
+    }
+    settling_.assign(entries.begin(), entries.end());
+    settling_slots_ = std::move(open_);
+    open_.clear();
+  }
+
+  void settle() {
+    {
+      std::unique_lock<std::mutex> held(lock_);
+      done_.wait(held, [this] { return folder_flushes_left_ == 0; });
+    }
+    for (std::size_t i = 0; i < settling_.size(); ++i)
+      if (save_stage* stage = settling_slots_[i]->stage.get(); stage != nullptr)
+        settling_[i]->map->staged_save_done(settling_[i]->how, *stage, settling_[i]->saved);
+    settling_.clear();
+    settling_slots_.clear();
   }
 
  private:
-  // Flushes in flight at once: the journal of ext4 or XFS commits those that
-  // wait together in one go, so a window's flushes should all wait at once.
-  static constexpr std::size_t flushing_threads = map_batch::window;
+  struct slot {
+    std::unique_ptr<save_stage> stage;  // null: nothing to flush or place
+    status flushed = status::ok();
+  };
+  struct job {
+    slot* file;                  // a file's flush, or
+    const std::string* folder;  // a folder's
+  };
 
-  void flush_all() {
-    std::unique_lock<std::mutex> held(lock_);
-    next_ = 0;
-    left_ = stages_.size();
-    flushing_ = left_ > 0;
-    const auto pending = static_cast<std::size_t>(
-        std::count_if(stages_.begin(), stages_.end(), [](const auto& stage) { return stage != nullptr; }));
-    while (threads_.size() < std::min(flushing_threads, pending)) threads_.emplace_back([this] { work(); });
-    more_.notify_all();
-    done_.wait(held, [this] { return left_ == 0; });
-    flushing_ = false;
+  // Flushes in flight at once: the journal of ext4 or XFS commits those that
+  // wait together in one go.
+  static constexpr std::size_t most_threads = map_batch::window;
+
+  void wake_one() {
+    if (idle_ == 0 && threads_.size() < most_threads) threads_.emplace_back([this] { work(); });
+    more_.notify_one();
   }
 
   // Each file's own flush, so that a write error lands on its map.
@@ -91,25 +119,36 @@ class map_batch_window {
     pthread_sigmask(SIG_BLOCK, &all, nullptr);
     std::unique_lock<std::mutex> held(lock_);
     for (;;) {
-      more_.wait(held, [this] { return (flushing_ && next_ < stages_.size()) || stopping_; });
+      ++idle_;
+      more_.wait(held, [this] { return !jobs_.empty() || stopping_; });
+      --idle_;
       if (stopping_) return;
-      const std::size_t i = next_++;
-      if (save_stage* stage = stages_[i].get(); stage != nullptr) {
-        held.unlock();
-        status flushed = stage->file.flush();
+      const job next = jobs_.front();
+      jobs_.pop_front();
+      held.unlock();
+      if (next.file != nullptr) {
+        status flushed = next.file->stage->file.flush();
         held.lock();
-        flushed_[i] = std::move(flushed);
+        next.file->flushed = std::move(flushed);
+        --flushes_left_;
+      } else {
+        flush_folder(*next.folder);
+        held.lock();
+        --folder_flushes_left_;
       }
-      if (--left_ == 0) done_.notify_one();
+      done_.notify_all();
     }
   }
 
   std::mutex lock_;
   std::condition_variable more_, done_;
-  std::vector<std::unique_ptr<save_stage>> stages_;  // null: nothing to flush
-  std::vector<status> flushed_;
-  std::size_t next_ = 0, left_ = 0;
-  bool flushing_ = false, stopping_ = false;
+  std::vector<std::unique_ptr<slot>> open_;           // the window's maps, in the order added
+  std::vector<std::unique_ptr<slot>> settling_slots_;  // the last window ended, waiting for its folders
+  std::vector<map_batch::entry*> settling_;
+  std::vector<std::string> folders_;
+  std::deque<job> jobs_;
+  std::size_t flushes_left_ = 0, folder_flushes_left_ = 0, idle_ = 0;
+  bool stopping_ = false;
   std::vector<std::thread> threads_;
 };
 
@@ -119,4 +158,8 @@ void map_batch_window_free(map_batch_window* window) { delete window; }
 
 void map_batch_window_add(map_batch_window& window, map_batch::entry& added) { window.add(added); }
 
-void map_batch_window_end(map_batch_window& window, std::span<map_batch::entry> entries) { window.end(entries); }
+void map_batch_window_end(map_batch_window& window, std::span<map_batch::entry* const> entries) {
+  window.end(entries);
+}
+
+void map_batch_window_settle(map_batch_window& window) { window.settle(); }

@@ -11,6 +11,8 @@ void map_batch_window_free(map_batch_window* window) { delete window; }
 
 void map_batch_window_add(map_batch_window&, map_batch::entry&) {}
 
-void map_batch_window_end(map_batch_window&, std::span<map_batch::entry> entries) {
-  for (map_batch::entry& e : entries) e.result = e.map->save(e.how, e.saved);
+void map_batch_window_end(map_batch_window&, std::span<map_batch::entry* const> entries) {
+  for (map_batch::entry* e : entries) e->result = e->map->save(e->how, e->saved);
 }
+
+void map_batch_window_settle(map_batch_window&) {}
