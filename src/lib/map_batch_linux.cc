@@ -11,12 +11,12 @@
 #include "level/level_save.h"
 #include "lib/map_batch.h"
 
-// Each map is staged (written and checked) as it is added and its flush
-// handed at once to a thread, so that the flushes wait side by side and the
-// file system commits them together while the next maps are staged. A
-// window's end waits for its flushes, renames its files in the order added
-// and hands its folders' flushes to the threads too; settle() waits for
-// those. The threads last as long as the batch.
+// Each map is staged (written, checked and given its attributes) as it is
+// added, and the disk set to work on it. A window's end writes out the file
+// system once, hands each file's flush to a thread so that the flushes wait
+// side by side, renames the files in the order added and hands the folders'
+// flushes to the threads too, to go on while the next window is staged;
+// settle() waits for those. The threads last as long as the batch.
 class map_batch_window {
  public:
   ~map_batch_window() {
@@ -36,21 +36,29 @@ class map_batch_window {
       added->stage.reset();
     } else if (e.result = e.map->stage_save(e.how, *added->stage); !e.result.is_ok()) {
       added->stage.reset();
+    } else if (e.result = added->stage->file.give_attributes(); !e.result.is_ok()) {
+      added->stage.reset();
     } else {
       added->stage->file.start_writeback();
-    }
-    const std::lock_guard<std::mutex> held(lock_);
-    if (added->stage != nullptr) {
-      jobs_.push_back({added.get(), nullptr});
-      ++flushes_left_;
-      wake_one();
     }
     open_.push_back(std::move(added));
   }
 
   void end(std::span<map_batch::entry* const> entries) {
+    // One write-out of the file system does for all the window's files what
+    // each file's flush would do on its own, a block of inodes at a time;
+    // the flushes then still give each map its own write error, if any, and
+    // wait side by side.
+    const auto first = std::find_if(open_.begin(), open_.end(), [](const auto& s) { return s->stage != nullptr; });
+    if (first != open_.end()) (*first)->stage->file.write_out_file_system();
     {
       std::unique_lock<std::mutex> held(lock_);
+      for (const std::unique_ptr<slot>& s : open_) {
+        if (s->stage == nullptr) continue;
+        jobs_.push_back({s.get(), nullptr});
+        ++flushes_left_;
+        wake_one();
+      }
       done_.wait(held, [this] { return flushes_left_ == 0; });
     }
     // Renamed in the order added, each folder flushed once after its renames.

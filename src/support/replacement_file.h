@@ -60,6 +60,12 @@ class replacement_file final : public byte_sink {
   // is flushed (flush_folder).
   status flush();
   status place();
+  // The attributes flush() gives, given earlier: a batch gives them before
+  // the file system is written out, so that the flush finds nothing left.
+  status give_attributes();
+  // Writes out everything the file system holds, this file among it, for
+  // many flush() calls after it that then have little left to do (Linux).
+  void write_out_file_system() const;
   // Sets the disk to work on what has been written, without waiting, so that
   // a later flush() has less left to do (Linux).
   void start_writeback();
@@ -100,6 +106,7 @@ class replacement_file final : public byte_sink {
   // Linux: the temporary file has no name until place() (O_TMPFILE), so that
   // a kill leaves nothing behind; temp_ is then what place() will name it.
   bool unnamed_ = false;
+  bool attributes_given_ = false;
   std::string temp_pattern_;
   std::string shown_;   // the target as the user named it, quoted for a line
   const edit_target* source_ = nullptr;  // null: a new file

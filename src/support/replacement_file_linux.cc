@@ -257,21 +257,26 @@ status replacement_file::failure_placing(int error) {
   return failure(error);
 }
 
-status replacement_file::flush() {
+status replacement_file::give_attributes() {
+  if (attributes_given_) return status::ok();
+  attributes_given_ = true;
   const int fd = static_cast<int>(handle_);
-  int error = 0;
   if (source_ != nullptr) {
     file_attributes_keep(static_cast<int>(source_->handle()), fd, source_->facts(), shown_, warnings_);
   } else if (fchmod(fd, set_id_bits_kept(fd, new_mode_, new_owner_, new_group_)) != 0) {
-    error = errno;
+    return failure(errno);
   } else if (struct stat now {}; fstat(fd, &now) == 0 && (now.st_mode & 07777) != new_mode_) {
     // The set-group-ID bit of a group the user is not in does not stay.
     warnings_.push_back(format_line("%s has mode %04o, not %04o", shown_.c_str(), static_cast<unsigned>(now.st_mode & 07777),
                              static_cast<unsigned>(new_mode_)));
   }
-  if (error == 0 && fsync(fd) != 0) error = errno;
+  return status::ok();
+}
+
+status replacement_file::flush() {
+  if (status s = give_attributes(); !s.is_ok()) return s;
   // Left to the caller's thread to discard: the watcher is the program's.
-  return error == 0 ? status::ok() : failure(error);
+  return fsync(static_cast<int>(handle_)) == 0 ? status::ok() : failure(errno);
 }
 
 // A new file's unnamed temporary is linked at its name, which never
@@ -309,6 +314,10 @@ status replacement_file::place() {
 
 void replacement_file::start_writeback() {
   if (handle_ >= 0) sync_file_range(static_cast<int>(handle_), 0, 0, SYNC_FILE_RANGE_WRITE);
+}
+
+void replacement_file::write_out_file_system() const {
+  if (handle_ >= 0) syncfs(static_cast<int>(handle_));
 }
 
 std::string replacement_file::folder() const {
