@@ -153,7 +153,9 @@ MG_EXPORT int mg_map_read(const void *data, size_t size, unsigned flags, mg_map 
  * the file, for the change check of mg_map_save_file. Only a regular file
  * is read, and nothing waits: anything else (a FIFO, a device) is
  * MG_ERR_IO with EINVAL, a folder MG_ERR_IO with EISDIR (Windows: a file
- * that is not on a disk, ERROR_INVALID_PARAMETER). */
+ * that is not on a disk, ERROR_INVALID_PARAMETER). A file that changes size
+ * while it is read is MG_ERR_IO with EIO (ERROR_INTERNAL_ERROR), never a map
+ * of part of it. */
 MG_EXPORT int mg_map_read_file(const char *path, unsigned flags, mg_map **map);
 MG_EXPORT void mg_map_free(mg_map *map);
 

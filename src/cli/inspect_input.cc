@@ -1,12 +1,12 @@
 #include "cli/inspect_input.h"
 
 #include "cli/folder_maps.h"
-#include "cli/read_to_end.h"
 #include "mapgraft.h"
 #include "support/format_line.h"
 #include "support/input_file.h"
 #include "support/memory.h"
 #include "support/shell_quote.h"
+#include "support/standard_streams.h"
 
 namespace {
 

@@ -1,29 +1,15 @@
 #include "cli/operation_files.h"
 
-#include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <limits>
-
-#include <fcntl.h>
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 #include "cli/edit_texts.h"
-#include "cli/read_to_end.h"
-#include "support/shell_quote.h"
-#include "support/file_io.h"
-#include "support/mapped_file.h"
 #include "lib/change_checks.h"
 #include "lib/format_terms.h"
-#include "support/memory.h"
+#include "support/format_line.h"
 #include "support/input_file.h"
-#include "support/replacement_file.h"
+#include "support/memory.h"
+#include "support/shell_quote.h"
+#include "support/standard_streams.h"
 
 namespace {
 
@@ -33,40 +19,14 @@ status file_failure(const std::string& path, const std::string& reason) {
   return status::failure(error_code::io, format_line(failure_line, quoted_name(path).c_str(), reason.c_str()));
 }
 
-#ifndef _WIN32
-// A regular FILE of known size goes straight into one block of its size, so
-// that it is held once; anything else but a folder is read to its end.
-status read_named_file(const char* path, std::uint8_t*& bytes, std::size_t& length, bool& opened) {
-  const int fd = open(path, O_RDONLY | O_CLOEXEC);
-  opened = fd >= 0;
-  if (fd < 0) return status::failure(error_code::io, system_error_text(errno));
-  struct stat info {};
-  status s = fstat(fd, &info) == 0 ? status::ok() : status::failure(error_code::io, system_error_text(errno));
-  if (s.is_ok() && S_ISDIR(info.st_mode)) {
-    opened = false;
-    s = status::failure(error_code::io, not_regular_text);
-  } else if (s.is_ok() && S_ISREG(info.st_mode) && info.st_size > 0) {
-    std::uint32_t size = 0;
-    s = input_length(fd, size);
-    if (s.is_ok()) {
-      bytes = static_cast<std::uint8_t*>(mem_alloc_zeroed(static_cast<std::int32_t>(size)));
-      length = size;
-      s = input_read(fd, bytes, size);
-    }
-  } else if (s.is_ok()) {
-    std::FILE* in = fdopen(fd, "rb");
-    if (in == nullptr) {
-      s = status::failure(error_code::io, system_error_text(errno));
-    } else {
-      s = read_to_end(in, bytes, length);
-      std::fclose(in);
-      return s;
-    }
-  }
-  close(fd);
-  return s;
+// A FILE may be empty, and may be a FIFO or a device, read as standard input
+// is.
+input_rules file_rules() {
+  input_rules rules;
+  rules.empty_allowed = true;
+  rules.streams_allowed = true;
+  return rules;
 }
-#endif
 
 }  // namespace
 
@@ -107,26 +67,13 @@ status operation_files::read_once(const std::string& path, std::span<const std::
     files_.push_back(file);
     if (!read.is_ok()) return refused(cannot_read, read.why());
   } else {
-#ifndef _WIN32
-    bool opened = false;
-    const status read = read_named_file(path.c_str(), file.bytes, file.length, opened);
+    input_file in;
+    const input_closer closer{in};
+    status why = input_open(path.c_str(), file_rules(), in);
+    const bool opened = why.is_ok();
+    if (opened) why = input_read_all(in, file.bytes, file.length);
     files_.push_back(file);
-    if (!read.is_ok()) return refused(opened ? cannot_read : cannot_open, read.why());
-#else
-    // Read, not mapped and copied, so that the FILE is never in memory twice.
-    status why = status::ok();
-    file_source opened;
-    const source_closer closer{opened};
-    if (mapped_file_open_source(path.c_str(), opened, why)) {
-      file.length = static_cast<std::size_t>(opened.length);
-      file.bytes = static_cast<std::uint8_t*>(mem_alloc_zeroed(static_cast<std::int32_t>(file.length)));
-      why = file_read_at(opened.file, 0, {file.bytes, file.length});
-      if (why.is_ok()) why = file_source_check_length(opened);
-    }
-    files_.push_back(file);
-    if (!why.is_ok() && why.code() != error_code::empty_file)
-      return refused(opened.file == -1 ? cannot_open : cannot_read, why.why());
-#endif
+    if (!why.is_ok()) return refused(opened ? cannot_read : cannot_open, why.why());
   }
   data = {files_.back().bytes, files_.back().length};
   return status::ok();

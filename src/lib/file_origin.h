@@ -1,10 +1,11 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "support/file_identity.h"
+#include "support/input_file.h"
 #include "support/status.h"
 
 // A file as read: its bytes, and what tells whether it has changed since.
@@ -26,10 +27,20 @@ struct file_origin {
   }
 };
 
-// Reads the whole file at `path` into `bytes` and notes its identity. A
-// failure is io with the system's error, or too_large for a file of 2 GiB or
-// more, as for the bytes of mg_map_read.
-status file_origin_read(const char* path, std::vector<std::uint8_t>& bytes, file_origin& origin);
+// How the library takes a file: as it takes bytes, an empty one too and one
+// of 2 GiB or more as too_large. It is read at once, so others may write it.
+inline input_rules file_origin_rules() {
+  input_rules rules;
+  rules.empty_allowed = true;
+  rules.too_large = error_code::too_large;
+  rules.others_may_write = true;
+  return rules;
+}
+
+// Reads the whole file at `path` into a block of mem_alloc_zeroed's, which
+// the caller releases with mem_release even on failure, and notes its
+// identity. A failure is as input_open's or input_read_all's.
+status file_origin_read(const char* path, std::uint8_t*& bytes, std::size_t& length, file_origin& origin);
 
 // The identity `path` names now; false when it has none.
 bool file_origin_now(const char* path, file_origin& origin);

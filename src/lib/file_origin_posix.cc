@@ -1,13 +1,10 @@
 #include "lib/file_origin.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <limits>
 
 #include "support/replacement_file.h"
 
@@ -27,42 +24,15 @@ file_origin origin_of(const char* path, const struct stat& info) {
 
 }  // namespace
 
-status file_origin_read(const char* path, std::vector<std::uint8_t>& bytes, file_origin& origin) {
-  // Non-blocking, so that opening a FIFO does not wait for a writer; the
-  // type is checked before anything is read.
-  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return status::failure(system_error_text(errno), errno);
+status file_origin_read(const char* path, std::uint8_t*& bytes, std::size_t& length, file_origin& origin) {
+  input_file file;
+  const input_closer closer{file};
+  if (status s = input_open(path, file_origin_rules(), file); !s.is_ok()) return s;
   struct stat info {};
-  status result = status::ok();
-  const int mode = fcntl(fd, F_GETFL);
-  if (fstat(fd, &info) != 0) {
-    result = status::failure(system_error_text(errno), errno);
-  } else if (!S_ISREG(info.st_mode)) {
-    const int error = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
-    result = status::failure(system_error_text(error), error);
-  } else if (info.st_size > std::numeric_limits<std::int32_t>::max()) {
-    result = status::failure(error_code::too_large, "the file takes 2 GiB or more");
-  } else if (mode < 0 || fcntl(fd, F_SETFL, mode & ~O_NONBLOCK) != 0) {
-    result = status::failure(system_error_text(errno), errno);
-  } else {
-    bytes.resize(static_cast<std::size_t>(info.st_size));
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-      const ssize_t got = read(fd, bytes.data() + done, bytes.size() - done);
-      if (got < 0 && errno == EINTR) continue;
-      if (got < 0) {
-        result = status::failure(system_error_text(errno), errno);
-        break;
-      }
-      if (got == 0) break;
-      done += static_cast<std::size_t>(got);
-    }
-    // A file that changed size meanwhile is taken as far as it was read.
-    bytes.resize(done);
-    origin = origin_of(path, info);
-  }
-  close(fd);
-  return result;
+  if (fstat(static_cast<int>(file.handle), &info) != 0) return status::failure(system_error_text(errno), errno);
+  if (status s = input_read_all(file, bytes, length); !s.is_ok()) return s;
+  origin = origin_of(path, info);
+  return status::ok();
 }
 
 bool file_origin_now(const char* path, file_origin& origin) {

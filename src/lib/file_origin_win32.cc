@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <limits>
-
 #include "support/windows_error.h"
 #include "support/windows_path.h"
 
@@ -30,45 +28,18 @@ bool origin_of(HANDLE file, const char* path, file_origin& origin) {
   return true;
 }
 
-status last_failure() {
-  const DWORD error = GetLastError();
-  return status::failure(windows_error_text(error), static_cast<int>(error));
-}
-
-// Closes the handle, keeping the reason a call before failed.
-status close_failing(HANDLE file) {
-  const status failed = last_failure();
-  CloseHandle(file);
-  return failed;
-}
-
 }  // namespace
 
-status file_origin_read(const char* path, std::vector<std::uint8_t>& bytes, file_origin& origin) {
-  const HANDLE file = open_shared(path, GENERIC_READ);
-  if (file == INVALID_HANDLE_VALUE) return last_failure();
-  // A pipe or a device is refused before a read that could wait for ever.
-  if (GetFileType(file) != FILE_TYPE_DISK) {
-    CloseHandle(file);
-    return status::failure(windows_error_text(ERROR_INVALID_PARAMETER), ERROR_INVALID_PARAMETER);
-  }
+status file_origin_read(const char* path, std::uint8_t*& bytes, std::size_t& length, file_origin& origin) {
+  input_file file;
+  const input_closer closer{file};
+  if (status s = input_open(path, file_origin_rules(), file); !s.is_ok()) return s;
   file_origin found;
-  if (!origin_of(file, path, found)) return close_failing(file);
-  if (found.size > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
-    CloseHandle(file);
-    return status::failure(error_code::too_large, "the file takes 2 GiB or more");
+  if (!origin_of(reinterpret_cast<HANDLE>(file.handle), path, found)) {
+    const DWORD error = GetLastError();
+    return status::failure(windows_error_text(error), static_cast<int>(error));
   }
-  bytes.resize(static_cast<std::size_t>(found.size));
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    DWORD got = 0;
-    if (!ReadFile(file, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &got, nullptr))
-      return close_failing(file);
-    if (got == 0) break;
-    done += got;
-  }
-  bytes.resize(done);
-  CloseHandle(file);
+  if (status s = input_read_all(file, bytes, length); !s.is_ok()) return s;
   origin = found;
   return status::ok();
 }

@@ -1,6 +1,7 @@
 #include "lib/map_file.h"
 
 #include <limits>
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -9,6 +10,7 @@
 #include "support/byte_order.h"
 #include "support/edit_target.h"
 #include "support/format_line.h"
+#include "support/memory.h"
 
 namespace {
 
@@ -72,10 +74,13 @@ status map_file::read(std::span<const std::uint8_t> input, const map_read_option
 }
 
 status map_file::read_file(const char* path, const map_read_options& options) {
-  std::vector<std::uint8_t> bytes;
+  std::uint8_t* bytes = nullptr;
+  std::size_t length = 0;
   file_origin origin;
-  if (status s = file_origin_read(path, bytes, origin); !s.is_ok()) return s;
-  if (status s = read(bytes, options); !s.is_ok()) return s;
+  const status taken = file_origin_read(path, bytes, length, origin);
+  const std::unique_ptr<std::uint8_t, void (*)(void*)> held(bytes, mem_release);
+  if (!taken.is_ok()) return taken;
+  if (status s = read({bytes, length}, options); !s.is_ok()) return s;
   origin_ = origin;
   return status::ok();
 }

@@ -14,7 +14,7 @@ struct file_source {
 };
 
 // Reads exactly `out.size()` bytes at `offset`; a file that ends before them
-// fails with shrank_text.
+// fails with shrank_text, any other failure with the system's error.
 status file_read_at(std::intptr_t file, std::uint64_t offset, std::span<std::uint8_t> out);
 
 // Fails with shrank_text or grew_text unless the file still holds exactly

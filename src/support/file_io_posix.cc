@@ -13,10 +13,10 @@ status file_read_at(std::intptr_t file, std::uint64_t offset, std::span<std::uin
     const ssize_t got = pread(static_cast<int>(file), out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
     if (got > 0) {
       done += static_cast<std::size_t>(got);
-    } else if (got < 0 && errno == EINTR) {
-      continue;
-    } else {
-      return status::failure(error_code::io, got < 0 ? system_error_text(errno) : shrank_text);
+    } else if (got == 0) {
+      return status::failure(error_code::io, shrank_text);
+    } else if (errno != EINTR) {
+      return status::failure(error_code::io, system_error_text(errno), errno);
     }
   }
   return status::ok();

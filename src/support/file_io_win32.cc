@@ -18,7 +18,7 @@ status file_read_at(std::intptr_t file, std::uint64_t offset, std::span<std::uin
     if (!ReadFile(handle, out.data() + done, part, &got, &where)) {
       const DWORD error = GetLastError();
       if (error == ERROR_HANDLE_EOF) return status::failure(error_code::io, shrank_text);
-      return status::failure(error_code::io, windows_error_text(error));
+      return status::failure(error_code::io, windows_error_text(error), static_cast<int>(error));
     }
     if (got == 0) return status::failure(error_code::io, shrank_text);
     done += got;

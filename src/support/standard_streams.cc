@@ -1,7 +1,11 @@
 #include "support/standard_streams.h"
 
-#ifndef _WIN32
 #include <fcntl.h>
+#ifdef _WIN32
+#include <io.h>
+
+#include <cstdio>
+#else
 #include <signal.h>
 #include <unistd.h>
 
@@ -23,5 +27,11 @@ void standard_streams_prepare() {
   // Past a file size limit a write then fails with EFBIG: that map fails and
   // the batch goes on, where the signal would end the run unexplained.
   signal(SIGXFSZ, SIG_IGN);
+#endif
+}
+
+void standard_input_binary() {
+#ifdef _WIN32
+  _setmode(_fileno(stdin), _O_BINARY);
 #endif
 }

@@ -7,3 +7,6 @@
 // the edit, and SIGXFSZ, so that a write past a file size limit fails with
 // EFBIG like any failed write. On Windows it does nothing.
 void standard_streams_prepare();
+
+// Standard input in binary mode (Windows would turn CR LF into LF).
+void standard_input_binary();

@@ -1,21 +1,22 @@
-#include "cli/read_to_end.h"
+#include "support/input_file.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <limits>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
-
-#include "support/input_file.h"
 #include "support/memory.h"
 #include "support/replacement_file.h"
 
+status input_read_all(input_file& file, std::uint8_t*& bytes, std::size_t& length) {
+  if (file.stream != nullptr) return read_to_end(file.stream, bytes, length);
+  if (file.length >= input_limit) return status::failure(error_code::io, too_large_text);
+  length = static_cast<std::size_t>(file.length);
+  bytes = static_cast<std::uint8_t*>(mem_alloc_zeroed(static_cast<std::int32_t>(length)));
+  return input_read(file.handle, bytes, static_cast<std::uint32_t>(length));
+}
+
 status read_to_end(std::FILE* in, std::uint8_t*& bytes, std::size_t& length) {
-  constexpr std::size_t most = std::numeric_limits<std::int32_t>::max();
+  constexpr std::size_t most = input_limit - 1;
   std::size_t capacity = 64 << 10;
   bytes = static_cast<std::uint8_t*>(mem_alloc_zeroed(static_cast<std::int32_t>(capacity)));
   length = 0;
@@ -37,10 +38,4 @@ status read_to_end(std::FILE* in, std::uint8_t*& bytes, std::size_t& length) {
     if (std::ferror(in)) return status::failure(error_code::io, system_error_text(errno));
   }
   return status::ok();
-}
-
-void standard_input_binary() {
-#ifdef _WIN32
-  _setmode(_fileno(stdin), _O_BINARY);
-#endif
 }
