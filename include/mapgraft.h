@@ -213,12 +213,14 @@ MG_EXPORT int mg_map_save_file(const mg_map *map, const char *path, const mg_sav
 /* Many maps saved together, each as mg_map_save_file would save it alone and
  * with the same promise, for less than saving them one after another: on
  * Linux mg_batch_add writes the map's temporary file, reads it back and
- * compares it at once; once 64 maps are added, and at mg_batch_save, their
- * files are flushed side by side (each its own flush, so that a write error
- * lands on its map), renamed over their maps in the order added, and each
- * folder flushed once. Elsewhere the maps are saved one after another. A
- * map's failure is its own: the others are saved. Locking against other
- * editors is the caller's job, as for mg_map_save_file. */
+ * compares it at once; once 64 maps are added, and at mg_batch_save, the file
+ * system is written out once (syncfs), their files are flushed side by side
+ * (each its own flush, so that a write error lands on its map), renamed over
+ * their maps in the order added, and each folder flushed once, that flush
+ * going on while the next 64 are added. Elsewhere the maps are saved one
+ * after another. A map's failure is its own: the others are saved. Each file
+ * is locked as mg_map_save_file locks it, and a batch never waits for a lock
+ * while it holds others. */
 typedef struct mg_batch mg_batch;
 /* On failure *batch is NULL. */
 MG_EXPORT int mg_batch_new(mg_batch **batch);
