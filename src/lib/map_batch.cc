@@ -30,7 +30,6 @@ void map_batch::add(const map_file& map, const map_save_options& how) {
     // this one is waited for, alone.
     save();
     e.result = map.save(e.how, e.saved);
-    final_ = ended_ = entries_.size();
     return;
   }
   if (entries_.size() - ended_ == window) end_window();

@@ -16,13 +16,13 @@ class map_batch_window;
 // the same promise: a map's new bytes are flushed, read back and compared
 // before its rename, and each folder is flushed after its renames, before
 // the map's result is final. On Linux add() writes and checks the map's
-// temporary file at once and hands it to threads that flush it while the
-// caller goes on, so that the file system commits many flushes together.
-// Every `window` maps the window's flushes are waited for, its files renamed
-// in the order added, and its folders' flushes begun; they are waited for
-// when the next window ends, so that they too go to the disk beside that
-// window's file flushes instead of alone. Elsewhere the maps are saved one
-// after another. A map's failure is its own.
+// temporary file at once and sets the disk to work on it; every `window`
+// maps the file system is written out once, the window's files flushed side
+// by side (each its own flush, so that a write error lands on its map),
+// renamed in the order added, and its folders' flushes begun. Those are
+// waited for when the next window ends, so that they go on while it is
+// staged. Elsewhere the maps are saved one after another. A map's failure is
+// its own.
 class map_batch {
  public:
   static constexpr std::size_t window = 64;
